@@ -1,0 +1,95 @@
+#include "rtl/streams.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "rtl/exception.h"
+
+using namespace tavo::rtl;
+
+namespace {
+std::string TempPath(const char* name) {
+  return (std::filesystem::temp_directory_path() /
+          (std::string("tavo_rtl_") + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + name))
+      .string();
+}
+}  // namespace
+
+TEST(StreamsTest, MemoryStreamReadsWritesAndSeeks) {
+  TMemoryStream m;
+  m.WriteBuffer("hello world", 11);
+  EXPECT_EQ(m.Size(), 11);
+  EXPECT_EQ(m.Position(), 11);
+  m.SetPosition(6);
+  char buf[8] = {};
+  EXPECT_EQ(m.Read(buf, 8), 5);
+  EXPECT_EQ(std::string(buf, 5), "world");
+  EXPECT_EQ(m.Read(buf, 8), 0);
+  m.SetPosition(5);
+  m.WriteBuffer("!", 1);
+  EXPECT_EQ(m.DataString(), "hello!world");
+  m.Seek(0, TSeekOrigin::soEnd);
+  EXPECT_THROW(m.ReadBuffer(buf, 1), EReadError);
+  m.SetSize(5);
+  EXPECT_EQ(m.DataString(), "hello");
+  EXPECT_EQ(m.Position(), 5);
+}
+
+TEST(StreamsTest, FileStreamCreateReplacesAndOpenKeeps) {
+  const std::string path = TempPath("a.bin");
+  {
+    TFileStream f(path, fmCreate);
+    f.WriteBuffer("0123456789", 10);
+  }
+  {
+    TFileStream f(path, fmCreate);  // replaced from its start, never appended to
+    f.WriteBuffer("abc", 3);
+    EXPECT_EQ(f.Size(), 3);
+  }
+  {
+    TFileStream f(path, fmOpenReadWrite);
+    f.Seek(0, TSeekOrigin::soEnd);
+    f.WriteBuffer("de", 2);
+  }
+  TMemoryStream m;
+  m.LoadFromFile(path);
+  EXPECT_EQ(m.DataString(), "abcde");
+  {
+    TFileStream f(path, fmOpenRead);
+    char c = 0;
+    f.SetPosition(4);
+    f.ReadBuffer(&c, 1);
+    EXPECT_EQ(c, 'e');
+    EXPECT_EQ(f.Write("x", 1), 0) << "a read-only stream writes nothing";
+  }
+  std::filesystem::remove(path);
+}
+
+TEST(StreamsTest, FileStreamErrorsNameTheFile) {
+  try {
+    TFileStream f("/nonexistent-dir/x.bin", fmCreate);
+    FAIL();
+  } catch (const EFCreateError& e) {
+    EXPECT_NE(std::string(e.what()).find("Cannot create file \"/nonexistent-dir/x.bin\""),
+              std::string::npos);
+  }
+  EXPECT_THROW(TFileStream("/nonexistent-dir/x.bin", fmOpenRead), EFOpenError);
+}
+
+TEST(StreamsTest, CopyFromCopiesAllOrACount) {
+  TMemoryStream src;
+  std::string big(200000, 'q');
+  big[123456] = 'Z';
+  src.WriteBuffer(big.data(), static_cast<int64_t>(big.size()));
+  TMemoryStream dst;
+  EXPECT_EQ(dst.CopyFrom(src, 0), 200000);
+  EXPECT_EQ(dst.DataString(), big);
+  src.SetPosition(123456);
+  TMemoryStream part;
+  part.CopyFrom(src, 1);
+  EXPECT_EQ(part.DataString(), "Z");
+  src.SetPosition(199999);
+  EXPECT_THROW(part.CopyFrom(src, 2), EReadError);
+}
