@@ -1,0 +1,50 @@
+#pragma once
+// One server reply of a line-oriented protocol (RFC 959 style): a three-character code and
+// one text line per reply line. Every connection owns two of them, GreetingReply and
+// LastReply; the command/reply exchange fills LastReply.
+
+#include <string>
+
+#include "rtl/persistent.h"
+#include "rtl/strings.h"
+
+namespace tavo::net {
+
+class TIdRFCReply : public rtl::TPersistent {
+ public:
+  TIdRFCReply() = default;  // a new reply is clear
+
+  // Stores v; a positive v also sets TextCode to its decimal text (v <= 0 leaves it as it was).
+  int NumericCode() const { return numeric_code_; }
+  void SetNumericCode(int v);
+
+  // The reply's lines without their code prefix; owned by the reply.
+  const rtl::TStringList& Text() const { return text_; }
+  rtl::TStringList& Text() { return text_; }
+  void SetText(const rtl::TStringList& v) { text_.Assign(v); }
+
+  // Stores t; a non-empty t also sets NumericCode to t read as a decimal integer, or to 0
+  // when t is no such number (an empty t leaves NumericCode as it was).
+  const std::string& TextCode() const { return text_code_; }
+  void SetTextCode(const std::string& t);
+
+  // Code 0, no lines, empty text code.
+  void Clear();
+
+  // Copying from another reply clears this one and copies the three values directly (the
+  // setters' cross-updates do not apply); any other source is refused.
+  void Assign(const rtl::TPersistent& Source) override;
+  std::string ClassName() const override { return "TIdRFCReply"; }
+
+  // Replaces the reply with the parsed raw lines of one reply: the code comes from the first
+  // line, and every line, the first included, loses its first four characters. An empty list
+  // leaves the reply clear.
+  void ParseReplyLines(const rtl::TStringList& ALines);
+
+ private:
+  int numeric_code_ = 0;
+  rtl::TStringList text_;
+  std::string text_code_;
+};
+
+}  // namespace tavo::net
