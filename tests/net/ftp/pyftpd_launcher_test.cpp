@@ -1,0 +1,90 @@
+// The pyftpdlib launcher itself: it must hand out a listening server and leave nothing
+// running afterwards, or every later integration test inherits stray servers.
+
+#include "tests/support/pyftpd.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace tavo::testsupport {
+namespace {
+
+int ConnectTo(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::string ReadSome(int fd) {
+  timeval tv{10, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  char buf[512];
+  const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+  return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
+TEST(PyFtpdLauncher, ServesOnLoopbackAndStopsCompletely) {
+  std::string root;
+  int port = 0;
+  {
+    PyFtpdOptions o;
+    o.banner = "launcher check";
+    PyFtpd server(o);
+    port = server.Port();
+    root = server.Root();
+    ASSERT_GT(port, 1023);
+    EXPECT_EQ(server.Host(), "127.0.0.1");
+    EXPECT_TRUE(std::filesystem::is_directory(root));
+
+    const int fd = ConnectTo(port);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(ReadSome(fd), "220 launcher check\r\n");
+    ::close(fd);
+  }
+  EXPECT_EQ(ConnectTo(port), -1) << "server still listening after the launcher was destroyed";
+  EXPECT_FALSE(std::filesystem::exists(root)) << "temporary root left behind";
+}
+
+TEST(PyFtpdLauncher, HandlerCodeInjectsFaults) {
+  PyFtpdOptions o;
+  o.handler_code =
+      "class Handler(FTPHandler):\n"
+      "    def ftp_USER(self, line):\n"
+      "        self.respond('421 injected')\n";
+  PyFtpd server(o);
+  const int fd = ConnectTo(server.Port());
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(ReadSome(fd).substr(0, 4), "220 ");
+  const std::string cmd = "USER x\r\n";
+  ASSERT_EQ(::send(fd, cmd.data(), cmd.size(), 0), static_cast<ssize_t>(cmd.size()));
+  EXPECT_EQ(ReadSome(fd), "421 injected\r\n");
+  ::close(fd);
+}
+
+TEST(PyFtpdLauncher, BrokenHandlerCodeFailsTheStartWithTheServersError) {
+  PyFtpdOptions o;
+  o.handler_code = "def broken(:\n";
+  try {
+    PyFtpd server(o);
+    FAIL() << "started anyway";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("SyntaxError"), std::string::npos) << e.what();
+  }
+}
+
+}  // namespace
+}  // namespace tavo::testsupport

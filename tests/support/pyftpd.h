@@ -1,0 +1,61 @@
+#pragma once
+// A real FTP server for integration tests: pyftpdlib run by Debian's /usr/bin/python3 on
+// 127.0.0.1 at an ephemeral port. The constructor returns once the server listens; the
+// destructor stops the server's whole process group, also when the test failed.
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace tavo::testsupport {
+
+struct PyFtpdOptions {
+  std::string user = "tester";  // empty: no named account
+  std::string password = "secret";
+  bool anonymous = false;
+  // Folder served as "/". Empty: a fresh temporary folder, removed by the destructor.
+  std::string root;
+  // pyftpdlib permission letters for the accounts (e = change dir, l = list, r = retrieve, ...).
+  std::string permissions = "elr";
+  // Passive data ports; 0/0 leaves the choice to the system.
+  int passive_low = 0;
+  int passive_high = 0;
+  // Greeting text after "220 " (empty: pyftpdlib's own).
+  std::string banner;
+  // Python source run before the server starts, with FTPHandler in scope. When it defines a
+  // class Handler, that class serves sessions: override ftp_<COMMAND> or respond to inject
+  // faults.
+  std::string handler_code;
+  // The server kills itself after this many seconds in case nobody stops it.
+  int max_seconds = 900;
+};
+
+class PyFtpd {
+ public:
+  explicit PyFtpd(PyFtpdOptions options = {});
+  ~PyFtpd();
+  PyFtpd(const PyFtpd&) = delete;
+  PyFtpd& operator=(const PyFtpd&) = delete;
+
+  const std::string& Host() const { return host_; }
+  int Port() const { return port_; }
+  const std::string& Root() const { return root_; }
+  const PyFtpdOptions& Options() const { return options_; }
+  // The server's own log (commands and replies), for failure messages.
+  std::string Log() const;
+  // Stops the server now; the destructor does nothing more afterwards.
+  void Stop();
+
+ private:
+  PyFtpdOptions options_;
+  std::string host_ = "127.0.0.1";
+  int port_ = 0;
+  std::string work_dir_;  // temporary folder for the log, the handler file, maybe the root
+  std::string root_;
+  pid_t pid_ = -1;
+};
+
+// Path of the server script beside this file.
+std::string PyFtpdScript();
+
+}  // namespace tavo::testsupport

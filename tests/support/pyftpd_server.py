@@ -1,0 +1,77 @@
+"""A pyftpdlib server for tests: listens on 127.0.0.1 at a port the system picks and prints
+"PORT <n>" on its first stdout line, so the launching test learns where to connect.
+
+Fault injection: --handler-file names a Python file that is run with FTPHandler in scope;
+if it defines a class Handler (normally a subclass of FTPHandler), that class serves.
+"""
+import argparse
+import logging
+import os
+import signal
+import sys
+import threading
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--user", default="")
+    p.add_argument("--password", default="")
+    p.add_argument("--root", required=True)
+    p.add_argument("--perm", default="elr")
+    p.add_argument("--anonymous", action="store_true")
+    p.add_argument("--passive-low", type=int, default=0)
+    p.add_argument("--passive-high", type=int, default=0)
+    p.add_argument("--banner", default="")
+    p.add_argument("--handler-file", default="")
+    p.add_argument("--log-file", default="")
+    p.add_argument("--max-seconds", type=int, default=900)
+    a = p.parse_args()
+
+    if a.log_file:
+        logging.basicConfig(filename=a.log_file, level=logging.INFO,
+                            format="%(asctime)s %(message)s")
+    else:
+        logging.basicConfig(level=logging.WARNING)
+
+    auth = DummyAuthorizer()
+    if a.user:
+        auth.add_user(a.user, a.password, a.root, perm=a.perm)
+    if a.anonymous:
+        auth.add_anonymous(a.root, perm=a.perm)
+
+    base = FTPHandler
+    if a.handler_file:
+        scope = {"FTPHandler": FTPHandler, "__name__": "test_handler"}
+        with open(a.handler_file) as f:
+            exec(compile(f.read(), a.handler_file, "exec"), scope)
+        base = scope.get("Handler", FTPHandler)
+
+    class Handler(base):
+        pass
+
+    Handler.authorizer = auth
+    if a.banner:
+        Handler.banner = a.banner
+    if a.passive_low and a.passive_high:
+        Handler.passive_ports = range(a.passive_low, a.passive_high + 1)
+
+    server = FTPServer(("127.0.0.1", 0), Handler)
+    sys.stdout.write("PORT %d\n" % server.address[1])
+    sys.stdout.flush()
+
+    # A test that dies without stopping us must not leave a server behind for long.
+    def give_up():
+        os.kill(os.getpid(), signal.SIGKILL)
+    timer = threading.Timer(a.max_seconds, give_up)
+    timer.daemon = True
+    timer.start()
+
+    server.serve_forever(handle_exit=True)
+
+
+if __name__ == "__main__":
+    main()
