@@ -4,6 +4,6 @@
 namespace tavo::res {
 
 // Assigning settings between objects whose classes do not fit: source class, target class.
-inline constexpr const char SAssignError[] = "%s kann nicht zu %s zugewiesen werden";
+inline constexpr const char kAssignError[] = "%s kann nicht zu %s zugewiesen werden";
 
 }  // namespace tavo::res

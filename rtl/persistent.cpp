@@ -12,7 +12,7 @@ void TPersistent::AssignTo(TPersistent& Dest) const { Dest.AssignError(this); }
 
 void TPersistent::AssignError(const TPersistent* Source) const {
   const std::string source_name = Source ? Source->ClassName() : std::string("nil");
-  throw EConvertAssignError(Format(res::SAssignError, {source_name, ClassName()}));
+  throw EConvertAssignError(Format(res::kAssignError, {source_name, ClassName()}));
 }
 
 }  // namespace tavo::rtl
