@@ -1,0 +1,93 @@
+#pragma once
+// One socket with its local binding (IP, Port) and its peer binding (PeerIP, PeerPort).
+// Allocated, not Handle, tells whether a socket is open: closing clears Allocated and keeps
+// the old number in Handle until the next Clear or OpenSocket. Every operation goes through
+// GlobalStack, which must exist while a handle is used.
+
+#include <cstdint>
+#include <string>
+#include <type_traits>
+
+#include "net/stack/stack.h"
+#include "rtl/exception.h"
+
+namespace tavo::net {
+
+class TIdSocketHandle {
+ public:
+  TIdSocketHandle();  // Clear(true), no port range
+  // Closes the socket first.
+  virtual ~TIdSocketHandle();
+  // A handle owns its socket; copy bindings explicitly with Assign.
+  TIdSocketHandle(const TIdSocketHandle&) = delete;
+  TIdSocketHandle& operator=(const TIdSocketHandle&) = delete;
+
+  // Slot order after the collection item's: CloseSocket, Connect, RecvFrom.
+  // Only when Allocated: stop sending, close; results ignored.
+  virtual void CloseSocket();
+  // Connects to PeerIP:PeerPort; on success refreshes both bindings. The platform result is
+  // returned for the caller's CheckResult.
+  virtual int32_t Connect(int32_t AFamily = Id_PF_INET);
+  virtual int32_t RecvFrom(void* ABuffer, int32_t ALength, int32_t AFlags, std::string& AIP,
+                           int32_t& APort);
+
+  // Closes any open socket, then opens a new one; the bindings stay.
+  void OpenSocket(int32_t ASocketType = Id_SOCK_STREAM, int32_t AProtocol = Id_IPPROTO_IP);
+  // To IP:Port, or, with Port 0 and a full ClientPortMin..ClientPortMax range, to the highest
+  // free port of that range. Raises EIdCouldNotBindSocket, EIdInvalidPortRange or
+  // EIdCanNotBindPortInRange; a failed Bind leaves the socket open.
+  void Bind();
+  void Listen(int32_t AQueueCount = 5);
+  // Takes the next connection of a listening socket. False when the listener was closed or the
+  // call interrupted (the handle then stays without socket).
+  bool Accept(TIdStackSocketHandle ASocket);
+  // True when data (or the peer's close) can be read within AMSec ms (IdTimeoutInfinite: no
+  // limit). Raises EIdConnClosedGracefully when no socket is open.
+  bool WaitReadable(int32_t AMSec);
+  int32_t Recv(void* ABuffer, int32_t ABufferLength, int32_t AFlags = 0);
+  int32_t Send(const void* ABuffer, int32_t ABufferLength, int32_t AFlags = 0);
+  // Raises through CheckResult on failure.
+  void SetSockOpt(int32_t ALevel, int32_t AOptName, const void* AOptVal, int32_t AOptLen);
+  void SetPeerAddress(const std::string& AIP, int32_t APort);
+  void RefreshLocal();
+  void RefreshPeer();
+  void Clear(bool AIncludeLocal);
+
+  // Copies IP, Port, PeerIP and PeerPort, never the socket.
+  void Assign(const TIdSocketHandle& ASource);
+  // Any other class cannot be assigned (EConvertAssignError).
+  template <typename T>
+    requires(!std::is_base_of_v<TIdSocketHandle, T>)
+  void Assign(const T&) {
+    throw rtl::EConvertAssignError("Cannot assign to a TIdSocketHandle");
+  }
+
+  TIdStackSocketHandle Handle() const { return handle_; }
+  bool Allocated() const { return allocated_; }
+  const std::string& IP() const { return ip_; }
+  void SetIP(const std::string& AValue) { ip_ = AValue; }
+  int32_t Port() const { return port_; }
+  void SetPort(int32_t AValue) { port_ = AValue; }
+  const std::string& PeerIP() const { return peer_ip_; }
+  int32_t PeerPort() const { return peer_port_; }
+  int32_t ClientPortMin() const { return client_port_min_; }
+  void SetClientPortMin(int32_t AValue) { client_port_min_ = AValue; }
+  int32_t ClientPortMax() const { return client_port_max_; }
+  void SetClientPortMax(int32_t AValue) { client_port_max_ = AValue; }
+
+ private:
+  bool BindOnce();
+  bool BindInRange();
+  bool WaitOnce(int32_t AMSec);
+
+  TIdStackSocketHandle handle_ = Id_INVALID_SOCKET;
+  bool allocated_ = false;
+  std::string ip_;
+  std::string peer_ip_;
+  int32_t port_ = 0;
+  int32_t peer_port_ = 0;
+  int32_t client_port_min_ = 0;
+  int32_t client_port_max_ = 0;
+};
+
+}  // namespace tavo::net
