@@ -1,0 +1,30 @@
+#pragma once
+// Opening a file or a web address the way the desktop shell does it with the verb "open".
+
+#include <cstdint>
+#include <string>
+
+namespace tavo::platform {
+
+// Result codes of a shell launch. Anything above 32 means the shell accepted the request;
+// 32 or less is a failure code.
+inline constexpr int kShellOk = 42;
+inline constexpr int kShellOutOfMemory = 0;
+inline constexpr int kShellFileNotFound = 2;
+inline constexpr int kShellPathNotFound = 3;
+inline constexpr int kShellAccessDenied = 5;
+inline constexpr int kShellNotEnoughMemory = 8;
+inline constexpr int kShellBadFormat = 11;
+inline constexpr int kShellNoAssociation = 31;
+
+// Opens `file` (a path or a web address) and returns at once with the shell's result code; it
+// never waits for the started program. `ownerWindow` is the native handle of the window that
+// owns any dialog the shell shows (0: none).
+//
+// On systems other than Windows: a native program (an ELF binary or a "#!" script) is started
+// directly in its own session, after its owner's execute bit has been set when it was missing
+// (downloads arrive without it); web addresses, folders and every other file go to the desktop's
+// opener "xdg-open" found on PATH. Its failures map to the codes above.
+int ShellOpen(const std::string& file, std::uintptr_t ownerWindow = 0);
+
+}  // namespace tavo::platform
