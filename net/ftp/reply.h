@@ -5,10 +5,18 @@
 
 #include <string>
 
+#include "net/stack/exceptions.h"
 #include "rtl/persistent.h"
 #include "rtl/strings.h"
 
 namespace tavo::net {
+
+// A command line that holds CR or LF is refused before anything is sent: the line break would
+// end the command early and turn the rest (a file name, say) into further commands.
+class EIdCommandLineBreak : public EIdException {
+ public:
+  using EIdException::EIdException;
+};
 
 class TIdRFCReply : public rtl::TPersistent {
  public:
