@@ -1,0 +1,91 @@
+#pragma once
+// In-memory byte stores of a connection. TIdSimpleBuffer is a growable, seekable block (the
+// landing place of one receive); TIdManagedBuffer is the input buffer, which consumes from the
+// front lazily so that taking a few bytes at a time never moves the rest.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "rtl/streams.h"
+
+namespace tavo::net {
+
+class TIdSimpleBuffer;
+
+// Called with the number of bytes taken out of the front of a buffer.
+using TIdBufferBytesRemoved = std::function<void(TIdSimpleBuffer* ASender, int32_t ABytes)>;
+
+class TIdSimpleBuffer : public rtl::TStream {
+ public:
+  TIdSimpleBuffer() = default;
+  explicit TIdSimpleBuffer(TIdBufferBytesRemoved ACallback) : removed_(std::move(ACallback)) {}
+
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, rtl::TSeekOrigin origin) override;
+  void SetSize(int64_t new_size) override;
+
+  // The first k visible bytes as text, then Discard(k). Raises EIdNotEnoughDataInBuffer
+  // when fewer bytes are visible; the buffer is then unchanged.
+  virtual std::string TakeString(int32_t k);
+  // Drops the first k visible bytes and reports them to RemovedCallback.
+  virtual void Discard(int32_t k);
+
+  // Visible bytes, without the position-juggling of Size().
+  int64_t VisibleSize() const { return static_cast<int64_t>(data_.size()) - Start(); }
+  // Address of the first visible byte (valid until the next change).
+  uint8_t* DataStart() { return data_.data() + Start(); }
+  const uint8_t* DataStart() const { return data_.data() + Start(); }
+
+  // Empties the buffer without reporting anything.
+  virtual void Clear();
+
+  const TIdBufferBytesRemoved& RemovedCallback() const { return removed_; }
+  void SetRemovedCallback(TIdBufferBytesRemoved v) { removed_ = std::move(v); }
+
+ protected:
+  // Offset of the first visible byte in the storage (0 for a simple buffer).
+  virtual int64_t Start() const { return 0; }
+  void RaiseNotEnoughData() const;
+  void NotifyRemoved(int32_t k);
+
+  std::vector<uint8_t> data_;
+  int64_t position_ = 0;  // relative to Start()
+
+ private:
+  TIdBufferBytesRemoved removed_;
+};
+
+class TIdManagedBuffer : public TIdSimpleBuffer {
+ public:
+  TIdManagedBuffer() = default;
+  explicit TIdManagedBuffer(TIdBufferBytesRemoved ACallback)
+      : TIdSimpleBuffer(std::move(ACallback)) {}
+
+  void Discard(int32_t k) override;
+  void Clear() override;
+
+  // Appends at the end of the storage, whatever the position.
+  void Append(const void* buffer, int64_t count);
+
+  // Moves the visible bytes to the front of the storage when consumed bytes are piled up.
+  void Compact();
+
+  int32_t ConsumedCount() const { return consumed_; }
+  int32_t CompactThreshold() const { return compact_threshold_; }
+  void SetCompactThreshold(int32_t v) { compact_threshold_ = v; }
+
+  // Bytes the storage holds, consumed ones included.
+  int64_t StorageSize() const { return static_cast<int64_t>(data_.size()); }
+
+ protected:
+  int64_t Start() const override { return consumed_; }
+
+ private:
+  int32_t consumed_ = 0;
+  int32_t compact_threshold_ = 32768;
+};
+
+}  // namespace tavo::net

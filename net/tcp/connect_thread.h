@@ -1,0 +1,45 @@
+#pragma once
+// The connect thread of a timed connect: it runs one blocking connect of a socket handle and
+// records how it ended, while the caller waits in slices and may give up and close the socket
+// under it. The caller must read FailureText only after Finished() returned true (or after the
+// thread was joined): the flag is published with release ordering after the text is written.
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace tavo::net {
+
+class TIdSocketHandle;
+
+class TIdConnectThread {
+ public:
+  // Created suspended, like a thread object that is started explicitly.
+  explicit TIdConnectThread(TIdSocketHandle* ASocketHandle) : handle_(ASocketHandle) {}
+  // Waits for the thread to end before the object goes.
+  ~TIdConnectThread();
+  TIdConnectThread(const TIdConnectThread&) = delete;
+  TIdConnectThread& operator=(const TIdConnectThread&) = delete;
+
+  void Start();
+  // Asks the thread to stop; the connect itself ends only when its socket is closed.
+  void Terminate() { terminated_.store(true, std::memory_order_release); }
+  bool Terminated() const { return terminated_.load(std::memory_order_acquire); }
+  // Set by the thread as its last act.
+  bool Finished() const { return finished_.load(std::memory_order_acquire); }
+  void WaitFor();
+
+  // Empty unless the connect failed; the failure's message.
+  const std::string& FailureText() const { return failure_text_; }
+
+ private:
+  void Execute();
+
+  TIdSocketHandle* handle_;  // not owned
+  std::string failure_text_;
+  std::atomic<bool> terminated_{false};
+  std::atomic<bool> finished_{false};
+  std::thread thread_;
+};
+
+}  // namespace tavo::net

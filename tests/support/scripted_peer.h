@@ -1,0 +1,141 @@
+#pragma once
+// A scripted loopback peer for byte-exact protocol tests.
+//
+// The test writes a script first (what to send, in which chunk sizes, with which pauses, what
+// to read and expect, how to end), then calls Start(). The peer listens on 127.0.0.1 at an
+// ephemeral port, and a thread of its own accepts the connection and runs the script. All
+// bytes it receives are recorded per connection. Every wait is bounded (StepTimeout), and the
+// destructor stops the thread and closes every socket, also when a test fails half-way.
+//
+//   ScriptedPeer peer;
+//   peer.Send("220 ready\r\n").ExpectLine("USER anonymous").Send("331 ok\r\n", 3, 5).Close();
+//   peer.Start();
+//   client.SetPort(peer.Port()); ...
+//   EXPECT_TRUE(peer.WaitScriptDone(5000));
+//   EXPECT_EQ(peer.Failures(), std::vector<std::string>{});
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "rtl/component.h"
+
+namespace tavo::testsupport {
+
+class ScriptedPeer : public rtl::TComponent {
+ public:
+  // What a custom step gets: the accepted socket and the peer, to read and write as it likes.
+  struct Connection {
+    int fd = -1;
+    int index = 0;  // 0 for the first accepted connection
+  };
+  using Step = std::function<bool(ScriptedPeer& peer, Connection& conn)>;
+
+  explicit ScriptedPeer(rtl::TComponent* AOwner = nullptr);
+  ~ScriptedPeer() override;
+
+  // --- script; each call appends one step and returns the peer for chaining ----------------
+  // Waits for the next connection. The script starts with one implicitly.
+  ScriptedPeer& Accept();
+  // Sends the bytes in pieces of `chunk` bytes (0: all in one write), pausing `pause_ms`
+  // between pieces so that each piece tends to arrive as a receive of its own.
+  ScriptedPeer& Send(std::string bytes, size_t chunk = 0, int pause_ms = 0);
+  // Sends the bytes in pieces of the given sizes, one after another (cycling when the list is
+  // shorter than the data), pausing `pause_ms` between pieces.
+  ScriptedPeer& SendChunks(std::string bytes, std::vector<size_t> sizes, int pause_ms = 0);
+  // Sends `total` bytes of PatternByte(i) without holding them in memory at once.
+  ScriptedPeer& SendPattern(int64_t total, size_t chunk = 65536);
+  ScriptedPeer& Pause(int ms);
+  // Reads one line through its LF and records a failure unless it equals `line` once its
+  // CR LF (or LF) is removed.
+  ScriptedPeer& ExpectLine(std::string line);
+  // Reads one line through its LF, whatever it holds.
+  ScriptedPeer& ReadLine();
+  // Reads exactly n bytes.
+  ScriptedPeer& ReadBytes(size_t n);
+  // Reads until the other side closes (end of stream or reset).
+  ScriptedPeer& ReadUntilClose();
+  // Orderly close: FIN now; after the last step, whatever the client still sends is drained
+  // and recorded until it closes too (or the peer stops), then the socket is closed.
+  ScriptedPeer& Close();
+  // Abortive close: SO_LINGER 0 and close, so the client sees a reset.
+  ScriptedPeer& Reset();
+  // Anything else; return false to abort the script (record why with AddFailure).
+  ScriptedPeer& Do(Step step);
+
+  // --- running -------------------------------------------------------------------------------
+  // Listens and starts the thread. Raises std::runtime_error when the socket cannot be set up.
+  void Start();
+  uint16_t Port() const { return port_; }
+  // Bound for each wait inside a step (default 10000 ms); set before Start.
+  void SetStepTimeout(int ms) { step_timeout_ms_ = ms; }
+
+  // Waits up to ms for the script's last step to finish; true when it did.
+  bool WaitScriptDone(int ms);
+  // Stops the thread and closes every socket (the destructor does it too).
+  void Stop();
+
+  // --- results (thread-safe) -----------------------------------------------------------------
+  std::string Received() const;           // all connections, in order
+  std::string Received(int index) const;  // one connection
+  int Connections() const;
+  std::vector<std::string> Failures() const;
+  void AddFailure(const std::string& what);
+
+  // Helpers for custom steps: bounded, stop-aware reads and writes on a connection. They
+  // record what they read. Read returns the bytes read (empty at end of stream), false on
+  // time-out or stop.
+  bool SendAll(Connection& conn, const void* data, size_t n);
+  bool ReadSome(Connection& conn, std::string& out, size_t max);
+  bool ReadExactly(Connection& conn, std::string& out, size_t n);
+  bool ReadLineFrom(Connection& conn, std::string& line);  // through LF, LF included
+
+  // The byte SendPattern sends at offset i; also used by readers to verify.
+  static uint8_t PatternByte(int64_t i) {
+    return static_cast<uint8_t>((i * 131 + (i >> 16) * 7 + 17) & 0xFF);
+  }
+
+ private:
+  static Step AcceptStep();
+  void Run();
+  bool WaitReadable(int fd);
+  void Record(const Connection& conn, const char* data, size_t n);
+  void DrainAndClose(Connection& conn);
+
+  std::vector<Step> steps_;
+  int listen_fd_ = -1;
+  uint16_t port_ = 0;
+  int step_timeout_ms_ = 10000;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+
+  mutable std::mutex mu_;
+  std::condition_variable done_cv_;
+  bool script_done_ = false;
+  std::vector<std::string> received_;
+  std::vector<std::string> failures_;
+  std::vector<int> open_fds_;
+};
+
+// A listener on 127.0.0.1 whose accept queue is full, so that further connects stay in the
+// handshake (the kernel drops their SYNs) until they are abandoned. Never accepts.
+class StalledListener {
+ public:
+  StalledListener();  // raises std::runtime_error when it cannot get the queue full
+  ~StalledListener();
+  StalledListener(const StalledListener&) = delete;
+  StalledListener& operator=(const StalledListener&) = delete;
+  uint16_t Port() const { return port_; }
+
+ private:
+  int listen_fd_ = -1;
+  uint16_t port_ = 0;
+  std::vector<int> fillers_;
+};
+
+}  // namespace tavo::testsupport
