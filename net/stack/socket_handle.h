@@ -6,14 +6,13 @@
 
 #include <cstdint>
 #include <string>
-#include <type_traits>
 
 #include "net/stack/stack.h"
-#include "rtl/exception.h"
+#include "rtl/persistent.h"
 
 namespace tavo::net {
 
-class TIdSocketHandle {
+class TIdSocketHandle : public rtl::TPersistent {
  public:
   TIdSocketHandle();  // Clear(true), no port range
   // Closes the socket first.
@@ -53,14 +52,10 @@ class TIdSocketHandle {
   void RefreshPeer();
   void Clear(bool AIncludeLocal);
 
-  // Copies IP, Port, PeerIP and PeerPort, never the socket.
-  void Assign(const TIdSocketHandle& ASource);
-  // Any other class cannot be assigned (EConvertAssignError).
-  template <typename T>
-    requires(!std::is_base_of_v<TIdSocketHandle, T>)
-  void Assign(const T&) {
-    throw rtl::EConvertAssignError("Cannot assign to a TIdSocketHandle");
-  }
+  // From another socket handle: copies IP, Port, PeerIP and PeerPort, never the socket.
+  // Any other class is refused with EConvertAssignError.
+  void Assign(const rtl::TPersistent& ASource) override;
+  std::string ClassName() const override { return "TIdSocketHandle"; }
 
   TIdStackSocketHandle Handle() const { return handle_; }
   bool Allocated() const { return allocated_; }

@@ -1,0 +1,311 @@
+// The platform stack: every operation is one call of the ws2 binding, with Windows Sockets
+// semantics on every platform.
+
+#include <atomic>
+#include <cstring>
+
+#include "net/stack/address_parts.h"
+#include "net/stack/socket_list.h"
+#include "net/stack/stack.h"
+#include "platform/ws2.h"
+#include "resources/stack_texts.h"
+#include "rtl/convert.h"
+#include "rtl/format.h"
+
+namespace tavo::net {
+
+namespace ws2 = platform::ws2;
+
+namespace {
+
+// Whether the platform start-up has run. It runs once per process, with the first stack, and
+// is undone only at program end: stacks come and go with the network components.
+std::atomic<bool> g_started{false};
+
+[[noreturn]] void RaiseStubError(const std::string& ATitle, uint32_t AErrorNumber) {
+  throw EIdWS2StubError(ATitle, AErrorNumber);
+}
+
+// At program end: the platform clean-up when the start-up ran, then the library unloading.
+struct TProgramEnd {
+  ~TProgramEnd() {
+    if (g_started.exchange(false)) {
+      try {
+        ws2::WSACleanup();
+      } catch (...) {
+        // Nothing can be reported at program end; the library is freed below all the same.
+      }
+    }
+    ws2::UnloadLibrary();
+  }
+} g_program_end;
+
+// The port a caller gives must fit the 16 bits of a socket address; a wider value would
+// silently name another port.
+bool ValidPort(int32_t APort) { return APort >= 0 && APort <= 0xFFFF; }
+
+int32_t FailWith(int32_t AError) {
+  ws2::WSASetLastError(AError);
+  return Id_SOCKET_ERROR;
+}
+
+}  // namespace
+
+TIdStackWindows::TIdStackWindows() {
+  ws2::SetStubErrorHandler(&RaiseStubError);
+  if (!g_started.load()) {
+    if (ws2::WSAStartup(0x0202) != 0) {
+      throw EIdStackInitializationFailed(res::kWinsockInitError);
+    }
+    g_started.store(true);
+  }
+}
+
+TIdStackWindows::~TIdStackWindows() = default;
+
+TIdStack* TIdStackWindows::Create() { return new TIdStackWindows(); }
+
+void TIdStackWindows::FillLocalAddresses() {
+  if (!local_addresses_) local_addresses_ = std::make_unique<rtl::TStringList>();
+  local_addresses_->Clear();
+  ws2::THostEnt host;
+  if (!ws2::gethostbyname(GetHostName(), host)) {
+    CheckResult(Id_SOCKET_ERROR);
+    return;
+  }
+  for (uint32_t address : host.Addresses) local_addresses_->Add(AddressToText(address));
+}
+
+std::string TIdStackWindows::LocalAddress() { return LocalAddresses().Strings(0); }
+
+const rtl::TStringList& TIdStackWindows::LocalAddresses() {
+  if (!local_addresses_) local_addresses_ = std::make_unique<rtl::TStringList>();
+  FillLocalAddresses();
+  return *local_addresses_;
+}
+
+TIdStackSocketHandle TIdStackWindows::Accept(TIdStackSocketHandle ASocket, std::string& AIP,
+                                             int32_t& APort) {
+  ws2::TSockAddrIn addr;
+  const TIdStackSocketHandle result = ws2::accept(ASocket, &addr);
+  if (result != Id_INVALID_SOCKET) {
+    AIP = AddressToText(addr.Addr);
+    APort = ws2::ntohs(addr.Port);
+  }
+  return result;
+}
+
+int32_t TIdStackWindows::Bind(TIdStackSocketHandle ASocket, int32_t AFamily,
+                              const std::string& AIP, int32_t APort) {
+  if (!ValidPort(APort)) return FailWith(ws2::kWsaEInval);
+  ws2::TSockAddrIn addr;
+  addr.Family = static_cast<int16_t>(AFamily);
+  addr.Port = ws2::htons(static_cast<uint16_t>(APort));
+  addr.Addr = AIP.empty() ? ws2::kInAddrAny : TextToAddress(AIP);
+  return ws2::bind(ASocket, addr);
+}
+
+int32_t TIdStackWindows::CloseSocket(TIdStackSocketHandle ASocket) {
+  return ws2::closesocket(ASocket);
+}
+
+int32_t TIdStackWindows::Connect(TIdStackSocketHandle ASocket, int32_t AFamily,
+                                 const std::string& AIP, int32_t APort) {
+  if (!ValidPort(APort)) return FailWith(ws2::kWsaEInval);
+  ws2::TSockAddrIn addr;
+  addr.Family = static_cast<int16_t>(AFamily);
+  addr.Port = ws2::htons(static_cast<uint16_t>(APort));
+  addr.Addr = TextToAddress(AIP);
+  return ws2::connect(ASocket, addr);
+}
+
+std::string TIdStackWindows::GetHostByName(const std::string& AHostName) {
+  ws2::THostEnt host;
+  const bool found = ws2::gethostbyname(AHostName, host);
+  if (!found || host.Addresses.empty()) {
+    // A name with no IPv4 address has nothing to connect to either.
+    if (found) ws2::WSASetLastError(ws2::kWsaNoData);
+    CheckResult(Id_SOCKET_ERROR);
+  }
+  return AddressToText(host.Addresses.front());
+}
+
+std::string TIdStackWindows::GetHostName() {
+  char buffer[250] = {};
+  ws2::gethostname(buffer, sizeof(buffer));
+  buffer[sizeof(buffer) - 1] = '\0';
+  return std::string(buffer);
+}
+
+std::string TIdStackWindows::GetHostByAddr(const std::string& AAddress) {
+  ws2::THostEnt host;
+  if (!ws2::gethostbyaddr(ws2::inet_addr(AAddress), Id_PF_INET, host)) {
+    CheckResult(Id_SOCKET_ERROR);
+  }
+  return host.Name;
+}
+
+int32_t TIdStackWindows::GetServByName(const std::string& AServiceName) {
+  ws2::TServEnt service;
+  if (ws2::getservbyname(AServiceName, nullptr, service)) return ws2::ntohs(service.Port);
+  int32_t port = 0;
+  if (!rtl::TryStrToInt(AServiceName, port)) {
+    throw EIdInvalidServiceName(rtl::Format(res::kInvalidServiceName, {AServiceName}));
+  }
+  return port;
+}
+
+std::unique_ptr<rtl::TStringList> TIdStackWindows::GetServByPort(int32_t APort) {
+  auto list = std::make_unique<rtl::TStringList>();
+  ws2::TServEnt service;
+  if (ValidPort(APort) &&
+      ws2::getservbyport(ws2::htons(static_cast<uint16_t>(APort)), nullptr, service)) {
+    list->Add(service.Name);
+    for (const std::string& alias : service.Aliases) list->Add(alias);
+  }
+  return list;
+}
+
+uint16_t TIdStackWindows::HostToNetShort(uint16_t AHostShort) { return ws2::htons(AHostShort); }
+
+int32_t TIdStackWindows::Listen(TIdStackSocketHandle ASocket, int32_t ABackLog) {
+  return ws2::listen(ASocket, ABackLog);
+}
+
+uint16_t TIdStackWindows::NetToHostShort(uint16_t ANetShort) { return ws2::ntohs(ANetShort); }
+uint32_t TIdStackWindows::HostToNetLong(uint32_t AHostLong) { return ws2::htonl(AHostLong); }
+uint32_t TIdStackWindows::NetToHostLong(uint32_t ANetLong) { return ws2::ntohl(ANetLong); }
+
+int32_t TIdStackWindows::Recv(TIdStackSocketHandle ASocket, void* ABuffer,
+                              int32_t ABufferLength, int32_t AFlags) {
+  return ws2::recv(ASocket, ABuffer, ABufferLength, AFlags);
+}
+
+int32_t TIdStackWindows::RecvFrom(TIdStackSocketHandle ASocket, void* ABuffer, int32_t ALength,
+                                  int32_t AFlags, std::string& AIP, int32_t& APort) {
+  ws2::TSockAddrIn from;
+  const int32_t result = ws2::recvfrom(ASocket, ABuffer, ALength, AFlags, &from);
+  if (result != Id_SOCKET_ERROR) {
+    AIP = AddressToText(from.Addr);
+    APort = ws2::ntohs(from.Port);
+  }
+  return result;
+}
+
+int32_t TIdStackWindows::Select(TIdSocketList* ARead, TIdSocketList* AWrite,
+                                TIdSocketList* AErrors, int32_t ATimeout) {
+  TIdSocketList* lists[3] = {ARead, AWrite, AErrors};
+  ws2::TFdSet sets[3];
+  // Every list is checked before anything is copied or called, so an oversized list never
+  // reaches the platform.
+  for (TIdSocketList* list : lists) {
+    if (list && list->Count() > Id_SOCKETS_PER_SET) {
+      throw EIdStackSetSizeExceeded(res::kSetSizeExceeded);
+    }
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (!lists[i]) continue;
+    const int32_t count = lists[i]->Count();
+    for (int32_t j = 0; j < count; ++j) sets[i].Sockets[j] = lists[i]->Items(j);
+    sets[i].Count = static_cast<uint32_t>(count);
+  }
+
+  ws2::TTimeVal time_value;
+  const ws2::TTimeVal* timeout = nullptr;
+  if (ATimeout != IdTimeoutInfinite) {
+    time_value.Sec = ATimeout / 1000;
+    time_value.USec = (ATimeout % 1000) * 1000;
+    timeout = &time_value;
+  }
+  const int32_t result = ws2::select(lists[0] ? &sets[0] : nullptr,
+                                     lists[1] ? &sets[1] : nullptr,
+                                     lists[2] ? &sets[2] : nullptr, timeout);
+
+  for (int i = 0; i < 3; ++i) {
+    if (!lists[i]) continue;
+    while (lists[i]->Count() > 0) lists[i]->Remove(lists[i]->Items(lists[i]->Count() - 1));
+    for (uint32_t j = 0; j < sets[i].Count; ++j) lists[i]->Add(sets[i].Sockets[j]);
+  }
+  return result;
+}
+
+int32_t TIdStackWindows::Send(TIdStackSocketHandle ASocket, const void* ABuffer,
+                              int32_t ABufferLength, int32_t AFlags) {
+  return ws2::send(ASocket, ABuffer, ABufferLength, AFlags);
+}
+
+int32_t TIdStackWindows::SendTo(TIdStackSocketHandle ASocket, const void* ABuffer,
+                                int32_t ABufferLength, int32_t AFlags, const std::string& AIP,
+                                int32_t APort) {
+  if (!ValidPort(APort)) return FailWith(ws2::kWsaEInval);
+  ws2::TSockAddrIn addr;
+  addr.Family = static_cast<int16_t>(Id_PF_INET);
+  addr.Port = ws2::htons(static_cast<uint16_t>(APort));
+  addr.Addr = TextToAddress(AIP);
+  return ws2::sendto(ASocket, ABuffer, ABufferLength, AFlags, addr);
+}
+
+int32_t TIdStackWindows::SetSockOpt(TIdStackSocketHandle ASocket, int32_t ALevel,
+                                    int32_t AOptName, const void* AOptVal, int32_t AOptLen) {
+  return ws2::setsockopt(ASocket, ALevel, AOptName, AOptVal, AOptLen);
+}
+
+TIdStackSocketHandle TIdStackWindows::Socket(int32_t AFamily, int32_t AStruct,
+                                             int32_t AProtocol) {
+  return ws2::socket(AFamily, AStruct, AProtocol);
+}
+
+int32_t TIdStackWindows::Shutdown(TIdStackSocketHandle ASocket, int32_t AHow) {
+  return ws2::shutdown(ASocket, AHow);
+}
+
+std::string TIdStackWindows::ErrorText(int32_t AErrorNumber) {
+  if (AErrorNumber == Id_WSAHOST_NOT_FOUND) {
+    return rtl::Format(res::kSocketErrorFormat, {AErrorNumber, res::kHostNotFound});
+  }
+  return TIdStack::ErrorText(AErrorNumber);
+}
+
+int32_t TIdStackWindows::QueryLastError() { return ws2::WSAGetLastError(); }
+
+void TIdStackWindows::GetPeerName(TIdStackSocketHandle ASocket, int32_t& AFamily,
+                                  std::string& AIP, int32_t& APort) {
+  ws2::TSockAddrIn addr;
+  CheckResult(ws2::getpeername(ASocket, addr));
+  AFamily = addr.Family;
+  AIP = AddressToText(addr.Addr);
+  APort = ws2::ntohs(addr.Port);
+}
+
+void TIdStackWindows::GetSockName(TIdStackSocketHandle ASocket, int32_t& AFamily,
+                                  std::string& AIP, int32_t& APort) {
+  ws2::TSockAddrIn addr;
+  CheckResult(ws2::getsockname(ASocket, addr));
+  AFamily = addr.Family;
+  AIP = AddressToText(addr.Addr);
+  APort = ws2::ntohs(addr.Port);
+}
+
+int32_t TIdStackWindows::GetSockOpt(TIdStackSocketHandle ASocket, int32_t ALevel,
+                                    int32_t AOptName, void* AOptVal, int32_t& AOptLen) {
+  return ws2::getsockopt(ASocket, ALevel, AOptName, AOptVal, &AOptLen);
+}
+
+std::string TIdStackWindows::AddressToText(uint32_t AAddress) {
+  uint8_t bytes[4];
+  std::memcpy(bytes, &AAddress, sizeof(bytes));
+  return rtl::IntToStr(bytes[0]) + "." + rtl::IntToStr(bytes[1]) + "." +
+         rtl::IntToStr(bytes[2]) + "." + rtl::IntToStr(bytes[3]);
+}
+
+void TIdStackWindows::ParseAddress(const std::string& AIP, uint32_t& AAddress) {
+  // Each part's low eight bits, first part first, in memory (= network) order.
+  const auto parts = detail::SplitAddress(AIP);
+  uint8_t bytes[4];
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(rtl::StrToInt(parts[i]) & 0xFF);
+  std::memcpy(&AAddress, bytes, sizeof(bytes));
+}
+
+TIdServeFileProc GServeFileProc() { return ws2::FileSendHook(); }
+
+}  // namespace tavo::net

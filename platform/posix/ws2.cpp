@@ -1,0 +1,729 @@
+// Windows Sockets semantics over BSD sockets.
+//
+// Three things need more than a pass-through:
+//  - error numbers: errno and resolver codes are translated to the Windows numbers in one
+//    table (ErrnoToWsa, ResolverToWsa), and kept per thread like WSAGetLastError;
+//  - closing a socket wakes calls blocked on it in other threads on Windows, while a plain
+//    close() on POSIX leaves them blocked. closesocket therefore shuts the socket down first,
+//    and a call that fails because its socket was closed under it reports 10038 ("not a
+//    socket"), which is what Windows reports and what the stack's callers tolerate;
+//  - select works on socket lists, not on FD_SETSIZE bitmaps, so it is built on poll() and
+//    no socket number can write outside a set.
+// A send never raises SIGPIPE: MSG_NOSIGNAL where it exists, SO_NOSIGPIPE elsewhere.
+
+#include "platform/ws2.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <limits>
+#include <mutex>
+#include <system_error>
+#include <unordered_map>
+
+namespace tavo::platform::ws2 {
+namespace {
+
+thread_local int32_t t_last_error = 0;
+
+// What Windows reports for a failure it has no closer number for.
+constexpr int32_t kWsaSysCallFailure = 10107;
+
+int32_t ErrnoToWsa(int AErrno) {
+  switch (AErrno) {
+    case EINTR: return 10004;
+    case EBADF: return 10009;
+    case EACCES:
+    case EPERM: return 10013;
+    case EFAULT: return 10014;
+    case EINVAL: return 10022;
+    case EMFILE:
+    case ENFILE: return 10024;
+    case EAGAIN: return 10035;
+#if EWOULDBLOCK != EAGAIN
+    case EWOULDBLOCK: return 10035;
+#endif
+    case EINPROGRESS: return 10036;
+    case EALREADY: return 10037;
+    case ENOTSOCK: return 10038;
+    case EDESTADDRREQ: return 10039;
+    case EMSGSIZE: return 10040;
+    case EPROTOTYPE: return 10041;
+    case ENOPROTOOPT: return 10042;
+    case EPROTONOSUPPORT: return 10043;
+    case ESOCKTNOSUPPORT: return 10044;
+    case EOPNOTSUPP: return 10045;
+#if defined(ENOTSUP) && ENOTSUP != EOPNOTSUPP
+    case ENOTSUP: return 10045;
+#endif
+    case EPFNOSUPPORT: return 10046;
+    case EAFNOSUPPORT: return 10047;
+    case EADDRINUSE: return 10048;
+    case EADDRNOTAVAIL: return 10049;
+    case ENETDOWN: return 10050;
+    case ENETUNREACH: return 10051;
+    case ENETRESET: return 10052;
+    case ECONNABORTED: return 10053;
+#ifdef EPROTO
+    case EPROTO: return 10053;
+#endif
+    case ECONNRESET: return 10054;
+    case ENOBUFS:
+    case ENOMEM: return 10055;
+    case EISCONN: return 10056;
+    case ENOTCONN: return 10057;
+    // Sending on a socket whose sending side is gone, by us or by the peer.
+    case ESHUTDOWN:
+    case EPIPE: return 10058;
+    case ETOOMANYREFS: return 10059;
+    case ETIMEDOUT: return 10060;
+    case ECONNREFUSED: return 10061;
+    case ELOOP: return 10062;
+    case ENAMETOOLONG: return 10063;
+    case EHOSTDOWN: return 10064;
+    case EHOSTUNREACH: return 10065;
+    case ENOTEMPTY: return 10066;
+    default: return kWsaSysCallFailure;
+  }
+}
+
+int32_t ResolverToWsa(int ACode, int AErrno) {
+  switch (ACode) {
+    case EAI_NONAME: return kWsaHostNotFound;
+    case EAI_AGAIN: return kWsaTryAgain;
+    case EAI_FAIL: return kWsaNoRecovery;
+#ifdef EAI_NODATA
+    case EAI_NODATA: return kWsaNoData;
+#endif
+#ifdef EAI_ADDRFAMILY
+    case EAI_ADDRFAMILY: return kWsaNoData;
+#endif
+    case EAI_MEMORY: return kWsaENoBufs;
+    case EAI_SYSTEM: return ErrnoToWsa(AErrno);
+    default: return kWsaNoRecovery;
+  }
+}
+
+int32_t Fail(int32_t AError) {
+  t_last_error = AError;
+  return kSocketError;
+}
+
+// Which socket numbers are open through this binding, and how often each was closed. A call
+// that finds its socket's close count changed, or its socket closed, was cut off by
+// closesocket rather than by the network.
+struct TSocketState {
+  uint64_t Closes = 0;
+  bool Open = false;
+};
+std::mutex g_sockets_lock;
+std::unordered_map<int, TSocketState> g_sockets;
+
+void MarkOpen(int AFd) {
+  std::lock_guard<std::mutex> lock(g_sockets_lock);
+  g_sockets[AFd].Open = true;
+}
+
+uint64_t CloseCount(int AFd) {
+  std::lock_guard<std::mutex> lock(g_sockets_lock);
+  auto it = g_sockets.find(AFd);
+  return it == g_sockets.end() ? 0 : it->second.Closes;
+}
+
+// False when AFd is not a socket open through this binding; then nothing is marked.
+bool MarkClosed(int AFd) {
+  std::lock_guard<std::mutex> lock(g_sockets_lock);
+  auto it = g_sockets.find(AFd);
+  if (it == g_sockets.end() || !it->second.Open) return false;
+  ++it->second.Closes;
+  it->second.Open = false;
+  return true;
+}
+
+// The error of a failed call on AFd, which had been closed ACloseCount times when it began.
+int32_t SocketFail(int AFd, uint64_t ACloseCount, int AErrno) {
+  {
+    std::lock_guard<std::mutex> lock(g_sockets_lock);
+    auto it = g_sockets.find(AFd);
+    if (it != g_sockets.end() && (it->second.Closes != ACloseCount || !it->second.Open)) {
+      return Fail(kWsaENotSock);
+    }
+  }
+  return Fail(ErrnoToWsa(AErrno));
+}
+
+void SetCloseOnExecAndNoSigPipe(int AFd) {
+#ifndef SOCK_CLOEXEC
+  ::fcntl(AFd, F_SETFD, ::fcntl(AFd, F_GETFD) | FD_CLOEXEC);
+#endif
+#ifdef SO_NOSIGPIPE
+  int one = 1;
+  ::setsockopt(AFd, SOL_SOCKET, SO_NOSIGPIPE, &one, sizeof(one));
+#endif
+  (void)AFd;
+}
+
+bool ToNative(const TSockAddrIn& AAddr, sockaddr_in& ANative) {
+  if (AAddr.Family != kAfInet) return false;
+  std::memset(&ANative, 0, sizeof(ANative));
+  ANative.sin_family = AF_INET;
+  ANative.sin_port = AAddr.Port;
+  ANative.sin_addr.s_addr = AAddr.Addr;
+  return true;
+}
+
+void FromNative(const sockaddr_storage& ANative, TSockAddrIn& AAddr) {
+  AAddr = TSockAddrIn{};
+  if (ANative.ss_family == AF_INET) {
+    sockaddr_in in;
+    std::memcpy(&in, &ANative, sizeof(in));
+    AAddr.Family = static_cast<int16_t>(kAfInet);
+    AAddr.Port = in.sin_port;
+    AAddr.Addr = in.sin_addr.s_addr;
+  } else {
+    AAddr.Family = static_cast<int16_t>(ANative.ss_family);
+  }
+}
+
+int NativeFlags(int32_t AFlags, bool& AOk) {
+  AOk = (AFlags & ~(kMsgOob | kMsgPeek)) == 0;
+  int flags = 0;
+  if (AFlags & kMsgOob) flags |= MSG_OOB;
+  if (AFlags & kMsgPeek) flags |= MSG_PEEK;
+  return flags;
+}
+
+#ifdef MSG_NOSIGNAL
+constexpr int kNoSigPipe = MSG_NOSIGNAL;
+#else
+constexpr int kNoSigPipe = 0;
+#endif
+
+// Option translation. Values of Boolean and integer options are 32-bit on both sides; the
+// linger pair and the time-outs have other shapes on Windows and are converted.
+enum class TOptKind { kInt, kLinger, kTimeout, kError, kType };
+struct TNativeOpt {
+  int Level;
+  int Name;
+  TOptKind Kind;
+};
+
+bool TranslateOption(int32_t ALevel, int32_t AName, TNativeOpt& AOpt, int32_t& AError) {
+  if (ALevel == kSolSocket) {
+    switch (AName) {
+      case kSoDebug: AOpt = {SOL_SOCKET, SO_DEBUG, TOptKind::kInt}; return true;
+      case kSoReuseAddr: AOpt = {SOL_SOCKET, SO_REUSEADDR, TOptKind::kInt}; return true;
+      case kSoKeepAlive: AOpt = {SOL_SOCKET, SO_KEEPALIVE, TOptKind::kInt}; return true;
+      case kSoDontRoute: AOpt = {SOL_SOCKET, SO_DONTROUTE, TOptKind::kInt}; return true;
+      case kSoBroadcast: AOpt = {SOL_SOCKET, SO_BROADCAST, TOptKind::kInt}; return true;
+      case kSoOobInline: AOpt = {SOL_SOCKET, SO_OOBINLINE, TOptKind::kInt}; return true;
+      case kSoSndBuf: AOpt = {SOL_SOCKET, SO_SNDBUF, TOptKind::kInt}; return true;
+      case kSoRcvBuf: AOpt = {SOL_SOCKET, SO_RCVBUF, TOptKind::kInt}; return true;
+      case kSoLinger: AOpt = {SOL_SOCKET, SO_LINGER, TOptKind::kLinger}; return true;
+      case kSoSndTimeo: AOpt = {SOL_SOCKET, SO_SNDTIMEO, TOptKind::kTimeout}; return true;
+      case kSoRcvTimeo: AOpt = {SOL_SOCKET, SO_RCVTIMEO, TOptKind::kTimeout}; return true;
+      case kSoError: AOpt = {SOL_SOCKET, SO_ERROR, TOptKind::kError}; return true;
+      case kSoType: AOpt = {SOL_SOCKET, SO_TYPE, TOptKind::kType}; return true;
+      default: AError = kWsaENoProtoOpt; return false;
+    }
+  }
+  if (ALevel == kIpProtoTcp) {
+    if (AName == kTcpNoDelay) {
+      AOpt = {IPPROTO_TCP, TCP_NODELAY, TOptKind::kInt};
+      return true;
+    }
+    AError = kWsaENoProtoOpt;
+    return false;
+  }
+  AError = kWsaEInval;
+  return false;
+}
+
+// Windows' linger pair: two unsigned 16-bit values.
+struct TWinLinger {
+  uint16_t OnOff;
+  uint16_t Linger;
+};
+
+TStubErrorHandler g_stub_error_handler = nullptr;
+
+}  // namespace
+
+int32_t WSAStartup(uint16_t) { return 0; }
+int32_t WSACleanup() { return 0; }
+void UnloadLibrary() {}
+
+TSocket socket(int32_t AFamily, int32_t AType, int32_t AProtocol) {
+  if (AFamily != kAfInet) return Fail(10047);
+  int type;
+  if (AType == kSockStream) {
+    type = SOCK_STREAM;
+  } else if (AType == kSockDgram) {
+    type = SOCK_DGRAM;
+  } else {
+    return Fail(10044);
+  }
+#ifdef SOCK_CLOEXEC
+  type |= SOCK_CLOEXEC;
+#endif
+  const int fd = ::socket(AF_INET, type, AProtocol);
+  if (fd < 0) return Fail(ErrnoToWsa(errno));
+  SetCloseOnExecAndNoSigPipe(fd);
+  MarkOpen(fd);
+  return fd;
+}
+
+TSocket accept(TSocket ASocket, TSockAddrIn* AAddr) {
+  const uint64_t closes = CloseCount(ASocket);
+  sockaddr_storage peer;
+  for (;;) {
+    socklen_t len = sizeof(peer);
+#if defined(SOCK_CLOEXEC) && defined(__linux__)
+    const int fd = ::accept4(ASocket, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
+#else
+    const int fd = ::accept(ASocket, reinterpret_cast<sockaddr*>(&peer), &len);
+#endif
+    if (fd >= 0) {
+      SetCloseOnExecAndNoSigPipe(fd);
+      MarkOpen(fd);
+      if (AAddr) FromNative(peer, *AAddr);
+      return fd;
+    }
+    if (errno == EINTR && CloseCount(ASocket) == closes) continue;
+    return SocketFail(ASocket, closes, errno);
+  }
+}
+
+int32_t bind(TSocket ASocket, const TSockAddrIn& AAddr) {
+  sockaddr_in native;
+  if (!ToNative(AAddr, native)) return Fail(10047);
+  if (::bind(ASocket, reinterpret_cast<const sockaddr*>(&native), sizeof(native)) != 0) {
+    return SocketFail(ASocket, CloseCount(ASocket), errno);
+  }
+  return 0;
+}
+
+int32_t connect(TSocket ASocket, const TSockAddrIn& AAddr) {
+  sockaddr_in native;
+  if (!ToNative(AAddr, native)) return Fail(10047);
+  const uint64_t closes = CloseCount(ASocket);
+  if (::connect(ASocket, reinterpret_cast<const sockaddr*>(&native), sizeof(native)) == 0) {
+    return 0;
+  }
+  if (errno != EINTR) return SocketFail(ASocket, closes, errno);
+  // An interrupted connect goes on in the background; wait for its outcome instead of failing.
+  for (;;) {
+    pollfd p{ASocket, POLLOUT, 0};
+    const int r = ::poll(&p, 1, -1);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return SocketFail(ASocket, closes, errno);
+    int err = 0;
+    socklen_t len = sizeof(err);
+    if (::getsockopt(ASocket, SOL_SOCKET, SO_ERROR, &err, &len) != 0) {
+      return SocketFail(ASocket, closes, errno);
+    }
+    if (err != 0) return SocketFail(ASocket, closes, err);
+    return 0;
+  }
+}
+
+int32_t listen(TSocket ASocket, int32_t ABacklog) {
+  if (::listen(ASocket, ABacklog) != 0) return SocketFail(ASocket, CloseCount(ASocket), errno);
+  return 0;
+}
+
+int32_t recv(TSocket ASocket, void* ABuffer, int32_t ALength, int32_t AFlags) {
+  if (ALength < 0 || (ALength > 0 && ABuffer == nullptr)) return Fail(kWsaEFault);
+  bool ok;
+  const int flags = NativeFlags(AFlags, ok);
+  if (!ok) return Fail(10045);
+  const uint64_t closes = CloseCount(ASocket);
+  for (;;) {
+    const ssize_t n = ::recv(ASocket, ABuffer, static_cast<size_t>(ALength), flags);
+    if (n >= 0) return static_cast<int32_t>(n);
+    if (errno == EINTR && CloseCount(ASocket) == closes) continue;
+    return SocketFail(ASocket, closes, errno);
+  }
+}
+
+int32_t send(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AFlags) {
+  if (ALength < 0 || (ALength > 0 && ABuffer == nullptr)) return Fail(kWsaEFault);
+  bool ok;
+  const int flags = NativeFlags(AFlags, ok) | kNoSigPipe;
+  if (!ok) return Fail(10045);
+  const uint64_t closes = CloseCount(ASocket);
+  for (;;) {
+    const ssize_t n = ::send(ASocket, ABuffer, static_cast<size_t>(ALength), flags);
+    if (n >= 0) return static_cast<int32_t>(n);
+    if (errno == EINTR && CloseCount(ASocket) == closes) continue;
+    return SocketFail(ASocket, closes, errno);
+  }
+}
+
+int32_t recvfrom(TSocket ASocket, void* ABuffer, int32_t ALength, int32_t AFlags,
+                 TSockAddrIn* AFrom) {
+  if (ALength < 0 || (ALength > 0 && ABuffer == nullptr)) return Fail(kWsaEFault);
+  bool ok;
+  const int flags = NativeFlags(AFlags, ok);
+  if (!ok) return Fail(10045);
+  const uint64_t closes = CloseCount(ASocket);
+  sockaddr_storage from;
+  for (;;) {
+    socklen_t len = sizeof(from);
+    std::memset(&from, 0, sizeof(from));
+    const ssize_t n = ::recvfrom(ASocket, ABuffer, static_cast<size_t>(ALength), flags,
+                                 reinterpret_cast<sockaddr*>(&from), &len);
+    if (n >= 0) {
+      if (AFrom) FromNative(from, *AFrom);
+      return static_cast<int32_t>(n);
+    }
+    if (errno == EINTR && CloseCount(ASocket) == closes) continue;
+    return SocketFail(ASocket, closes, errno);
+  }
+}
+
+int32_t sendto(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AFlags,
+               const TSockAddrIn& ATo) {
+  if (ALength < 0 || (ALength > 0 && ABuffer == nullptr)) return Fail(kWsaEFault);
+  bool ok;
+  const int flags = NativeFlags(AFlags, ok) | kNoSigPipe;
+  if (!ok) return Fail(10045);
+  sockaddr_in native;
+  if (!ToNative(ATo, native)) return Fail(10047);
+  const uint64_t closes = CloseCount(ASocket);
+  for (;;) {
+    const ssize_t n = ::sendto(ASocket, ABuffer, static_cast<size_t>(ALength), flags,
+                               reinterpret_cast<const sockaddr*>(&native), sizeof(native));
+    if (n >= 0) return static_cast<int32_t>(n);
+    if (errno == EINTR && CloseCount(ASocket) == closes) continue;
+    return SocketFail(ASocket, closes, errno);
+  }
+}
+
+int32_t select(TFdSet* ARead, TFdSet* AWrite, TFdSet* AExcept, const TTimeVal* ATimeout) {
+  TFdSet* sets[3] = {ARead, AWrite, AExcept};
+  const short watch[3] = {POLLIN, POLLOUT, POLLPRI};
+  // One poll entry per distinct socket, watching for everything its sets ask.
+  pollfd fds[3 * kFdSetSize];
+  nfds_t count = 0;
+  for (int s = 0; s < 3; ++s) {
+    if (!sets[s]) continue;
+    if (sets[s]->Count > static_cast<uint32_t>(kFdSetSize)) return Fail(kWsaEInval);
+    for (uint32_t i = 0; i < sets[s]->Count; ++i) {
+      const TSocket fd = sets[s]->Sockets[i];
+      nfds_t j = 0;
+      while (j < count && fds[j].fd != fd) ++j;
+      if (j == count) fds[count++] = pollfd{fd, 0, 0};
+      fds[j].events = static_cast<short>(fds[j].events | watch[s]);
+    }
+  }
+  // Windows refuses a select on nothing at all.
+  if (count == 0) return Fail(kWsaEInval);
+
+  using Clock = std::chrono::steady_clock;
+  bool forever = ATimeout == nullptr;
+  Clock::time_point deadline{};
+  if (!forever) {
+    if (ATimeout->Sec < 0 || ATimeout->USec < 0) return Fail(kWsaEInval);
+    deadline = Clock::now() + std::chrono::seconds(ATimeout->Sec) +
+               std::chrono::microseconds(ATimeout->USec);
+  }
+  int r;
+  for (;;) {
+    int wait_ms = -1;
+    if (!forever) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+      const auto capped = std::min<int64_t>(std::max<int64_t>(left.count(), 0),
+                                            std::numeric_limits<int>::max());
+      wait_ms = static_cast<int>(capped);
+    }
+    r = ::poll(fds, count, wait_ms);
+    if (r >= 0 || errno != EINTR) break;
+  }
+  if (r < 0) return Fail(ErrnoToWsa(errno));
+  for (nfds_t j = 0; j < count; ++j) {
+    if (fds[j].revents & POLLNVAL) return Fail(kWsaENotSock);
+  }
+
+  int32_t ready = 0;
+  for (int s = 0; s < 3; ++s) {
+    if (!sets[s]) continue;
+    TFdSet kept;
+    for (uint32_t i = 0; i < sets[s]->Count; ++i) {
+      const TSocket fd = sets[s]->Sockets[i];
+      nfds_t j = 0;
+      while (fds[j].fd != fd) ++j;
+      const short ev = fds[j].revents;
+      bool hit = false;
+      if (s == 0) hit = (ev & (POLLIN | POLLHUP | POLLERR)) != 0;
+      if (s == 1) hit = (ev & (POLLOUT | POLLHUP | POLLERR)) != 0;
+      if (s == 2) hit = (ev & (POLLPRI | POLLERR)) != 0;
+      if (hit) kept.Sockets[kept.Count++] = fd;
+    }
+    ready += static_cast<int32_t>(kept.Count);
+    *sets[s] = kept;
+  }
+  return ready;
+}
+
+int32_t shutdown(TSocket ASocket, int32_t AHow) {
+  int how;
+  switch (AHow) {
+    case kSdReceive: how = SHUT_RD; break;
+    case kSdSend: how = SHUT_WR; break;
+    case kSdBoth: how = SHUT_RDWR; break;
+    default: return Fail(kWsaEInval);
+  }
+  if (::shutdown(ASocket, how) != 0) return SocketFail(ASocket, CloseCount(ASocket), errno);
+  return 0;
+}
+
+int32_t closesocket(TSocket ASocket) {
+  // Only sockets made here are closed: a stale or foreign number (a file, the terminal) is
+  // "not a socket", as on Windows, and stays untouched.
+  // The close is recorded first, so that a call it wakes up sees that its socket went away.
+  if (!MarkClosed(ASocket)) return Fail(kWsaENotSock);
+  // Wakes accept, connect, recv and poll blocked on it in other threads; the result does not
+  // matter (an unconnected socket has nothing to shut down).
+  ::shutdown(ASocket, SHUT_RDWR);
+  if (::close(ASocket) != 0 && errno != EINTR) return Fail(ErrnoToWsa(errno));
+  return 0;
+}
+
+int32_t setsockopt(TSocket ASocket, int32_t ALevel, int32_t AOptName, const void* AOptVal,
+                   int32_t AOptLen) {
+  TNativeOpt opt;
+  int32_t error = 0;
+  if (!TranslateOption(ALevel, AOptName, opt, error)) return Fail(error);
+  if (AOptVal == nullptr) return Fail(kWsaEFault);
+  int r;
+  switch (opt.Kind) {
+    case TOptKind::kInt: {
+      if (AOptLen < static_cast<int32_t>(sizeof(int32_t))) return Fail(kWsaEFault);
+      int32_t value;
+      std::memcpy(&value, AOptVal, sizeof(value));
+      int native = value;
+      r = ::setsockopt(ASocket, opt.Level, opt.Name, &native, sizeof(native));
+      break;
+    }
+    case TOptKind::kLinger: {
+      if (AOptLen < static_cast<int32_t>(sizeof(TWinLinger))) return Fail(kWsaEFault);
+      TWinLinger win;
+      std::memcpy(&win, AOptVal, sizeof(win));
+      linger native{win.OnOff != 0 ? 1 : 0, win.Linger};
+      r = ::setsockopt(ASocket, opt.Level, opt.Name, &native, sizeof(native));
+      break;
+    }
+    case TOptKind::kTimeout: {
+      if (AOptLen < static_cast<int32_t>(sizeof(uint32_t))) return Fail(kWsaEFault);
+      uint32_t ms;
+      std::memcpy(&ms, AOptVal, sizeof(ms));
+      timeval native{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>((ms % 1000) * 1000)};
+      r = ::setsockopt(ASocket, opt.Level, opt.Name, &native, sizeof(native));
+      break;
+    }
+    default:
+      return Fail(kWsaENoProtoOpt);  // read-only options
+  }
+  if (r != 0) return SocketFail(ASocket, CloseCount(ASocket), errno);
+  return 0;
+}
+
+int32_t getsockopt(TSocket ASocket, int32_t ALevel, int32_t AOptName, void* AOptVal,
+                   int32_t* AOptLen) {
+  TNativeOpt opt;
+  int32_t error = 0;
+  if (!TranslateOption(ALevel, AOptName, opt, error)) return Fail(error);
+  if (AOptVal == nullptr || AOptLen == nullptr) return Fail(kWsaEFault);
+  switch (opt.Kind) {
+    case TOptKind::kLinger: {
+      if (*AOptLen < static_cast<int32_t>(sizeof(TWinLinger))) return Fail(kWsaEFault);
+      linger native{};
+      socklen_t len = sizeof(native);
+      if (::getsockopt(ASocket, opt.Level, opt.Name, &native, &len) != 0) {
+        return SocketFail(ASocket, CloseCount(ASocket), errno);
+      }
+      const TWinLinger win{static_cast<uint16_t>(native.l_onoff != 0),
+                           static_cast<uint16_t>(native.l_linger)};
+      std::memcpy(AOptVal, &win, sizeof(win));
+      *AOptLen = sizeof(win);
+      return 0;
+    }
+    case TOptKind::kTimeout: {
+      if (*AOptLen < static_cast<int32_t>(sizeof(uint32_t))) return Fail(kWsaEFault);
+      timeval native{};
+      socklen_t len = sizeof(native);
+      if (::getsockopt(ASocket, opt.Level, opt.Name, &native, &len) != 0) {
+        return SocketFail(ASocket, CloseCount(ASocket), errno);
+      }
+      const uint32_t ms = static_cast<uint32_t>(native.tv_sec * 1000 + native.tv_usec / 1000);
+      std::memcpy(AOptVal, &ms, sizeof(ms));
+      *AOptLen = sizeof(ms);
+      return 0;
+    }
+    default: {
+      if (*AOptLen < static_cast<int32_t>(sizeof(int32_t))) return Fail(kWsaEFault);
+      int native = 0;
+      socklen_t len = sizeof(native);
+      if (::getsockopt(ASocket, opt.Level, opt.Name, &native, &len) != 0) {
+        return SocketFail(ASocket, CloseCount(ASocket), errno);
+      }
+      int32_t value = native;
+      if (opt.Kind == TOptKind::kError && native != 0) value = ErrnoToWsa(native);
+      if (opt.Kind == TOptKind::kType) {
+        value = native == SOCK_STREAM ? kSockStream : native == SOCK_DGRAM ? kSockDgram : native;
+      }
+      std::memcpy(AOptVal, &value, sizeof(value));
+      *AOptLen = sizeof(value);
+      return 0;
+    }
+  }
+}
+
+int32_t getpeername(TSocket ASocket, TSockAddrIn& AAddr) {
+  sockaddr_storage native{};
+  socklen_t len = sizeof(native);
+  if (::getpeername(ASocket, reinterpret_cast<sockaddr*>(&native), &len) != 0) {
+    return SocketFail(ASocket, CloseCount(ASocket), errno);
+  }
+  FromNative(native, AAddr);
+  return 0;
+}
+
+int32_t getsockname(TSocket ASocket, TSockAddrIn& AAddr) {
+  sockaddr_storage native{};
+  socklen_t len = sizeof(native);
+  if (::getsockname(ASocket, reinterpret_cast<sockaddr*>(&native), &len) != 0) {
+    return SocketFail(ASocket, CloseCount(ASocket), errno);
+  }
+  FromNative(native, AAddr);
+  return 0;
+}
+
+bool gethostbyname(const std::string& AName, THostEnt& AResult) {
+  AResult = THostEnt{};
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_CANONNAME;
+  addrinfo* list = nullptr;
+  const int r = ::getaddrinfo(AName.c_str(), nullptr, &hints, &list);
+  if (r != 0) {
+    Fail(ResolverToWsa(r, errno));
+    return false;
+  }
+  for (addrinfo* ai = list; ai; ai = ai->ai_next) {
+    if (ai->ai_canonname && AResult.Name.empty()) AResult.Name = ai->ai_canonname;
+    if (ai->ai_family != AF_INET || ai->ai_addr == nullptr) continue;
+    sockaddr_in in;
+    std::memcpy(&in, ai->ai_addr, sizeof(in));
+    bool seen = false;
+    for (uint32_t a : AResult.Addresses) seen = seen || a == in.sin_addr.s_addr;
+    if (!seen) AResult.Addresses.push_back(in.sin_addr.s_addr);
+  }
+  ::freeaddrinfo(list);
+  if (AResult.Name.empty()) AResult.Name = AName;
+  if (AResult.Addresses.empty()) {
+    Fail(kWsaNoData);
+    return false;
+  }
+  return true;
+}
+
+bool gethostbyaddr(uint32_t AAddr, int32_t AFamily, THostEnt& AResult) {
+  AResult = THostEnt{};
+  if (AFamily != kAfInet) {
+    Fail(10047);
+    return false;
+  }
+  sockaddr_in in{};
+  in.sin_family = AF_INET;
+  in.sin_addr.s_addr = AAddr;
+  char host[NI_MAXHOST];
+  const int r = ::getnameinfo(reinterpret_cast<const sockaddr*>(&in), sizeof(in), host,
+                              sizeof(host), nullptr, 0, NI_NAMEREQD);
+  if (r != 0) {
+    Fail(ResolverToWsa(r, errno));
+    return false;
+  }
+  AResult.Name = host;
+  AResult.Addresses.push_back(AAddr);
+  return true;
+}
+
+int32_t gethostname(char* ABuffer, int32_t ALength) {
+  if (ABuffer == nullptr || ALength <= 0) return Fail(kWsaEFault);
+  if (::gethostname(ABuffer, static_cast<size_t>(ALength)) != 0) {
+    ABuffer[0] = '\0';
+    return Fail(ErrnoToWsa(errno) == 10063 ? kWsaEFault : ErrnoToWsa(errno));
+  }
+  // POSIX may leave a truncated name unterminated.
+  ABuffer[ALength - 1] = '\0';
+  return 0;
+}
+
+namespace {
+// The services database functions share one static result; copy it out under a lock.
+std::mutex g_serv_lock;
+
+void CopyServEnt(const servent& AEnt, TServEnt& AResult) {
+  AResult.Name = AEnt.s_name ? AEnt.s_name : "";
+  for (char** alias = AEnt.s_aliases; alias && *alias; ++alias) AResult.Aliases.push_back(*alias);
+  AResult.Port = static_cast<uint16_t>(AEnt.s_port);
+  AResult.Proto = AEnt.s_proto ? AEnt.s_proto : "";
+}
+}  // namespace
+
+bool getservbyname(const std::string& AName, const char* AProto, TServEnt& AResult) {
+  AResult = TServEnt{};
+  std::lock_guard<std::mutex> lock(g_serv_lock);
+  const servent* ent = ::getservbyname(AName.c_str(), AProto);
+  if (!ent) {
+    Fail(kWsaNoData);
+    return false;
+  }
+  CopyServEnt(*ent, AResult);
+  return true;
+}
+
+bool getservbyport(uint16_t APortNet, const char* AProto, TServEnt& AResult) {
+  AResult = TServEnt{};
+  std::lock_guard<std::mutex> lock(g_serv_lock);
+  const servent* ent = ::getservbyport(APortNet, AProto);
+  if (!ent) {
+    Fail(kWsaNoData);
+    return false;
+  }
+  CopyServEnt(*ent, AResult);
+  return true;
+}
+
+uint32_t inet_addr(const std::string& AText) { return ::inet_addr(AText.c_str()); }
+
+uint16_t htons(uint16_t AValue) { return ::htons(AValue); }
+uint16_t ntohs(uint16_t AValue) { return ::ntohs(AValue); }
+uint32_t htonl(uint32_t AValue) { return ::htonl(AValue); }
+uint32_t ntohl(uint32_t AValue) { return ::ntohl(AValue); }
+
+int32_t WSAGetLastError() { return t_last_error; }
+void WSASetLastError(int32_t AError) { t_last_error = AError; }
+
+std::string SystemErrorText(uint32_t AErrorNumber) {
+  return std::system_category().message(static_cast<int>(AErrorNumber));
+}
+
+void SetStubErrorHandler(TStubErrorHandler AHandler) { g_stub_error_handler = AHandler; }
+
+TFileSendProc FileSendHook() { return nullptr; }
+
+}  // namespace tavo::platform::ws2
