@@ -1,0 +1,238 @@
+// The stack's operations on real loopback sockets.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include "net/stack/socket_handle.h"
+#include "net/stack/socket_list.h"
+#include "platform/ws2.h"
+#include "stack_fixture.h"
+
+namespace tavo::net::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A list without the fixed list's 64-entry cap, to hand Select more than a set can take.
+class UnboundedList : public TIdSocketList {
+ public:
+  TIdStackSocketHandle Items(int32_t AIndex) override { return items.at(AIndex); }
+  void Add(TIdStackSocketHandle AHandle) override { items.push_back(AHandle); }
+  void Remove(TIdStackSocketHandle AHandle) override {
+    for (auto it = items.begin(); it != items.end(); ++it) {
+      if (*it == AHandle) {
+        items.erase(it);
+        return;
+      }
+    }
+  }
+  int32_t Count() override { return static_cast<int32_t>(items.size()); }
+  std::vector<TIdStackSocketHandle> items;
+};
+
+class StackLoopback : public StackTest {
+ protected:
+  // A listening socket on 127.0.0.1 and a free port chosen by the system.
+  void Listen(TIdSocketHandle& AListener) {
+    AListener.OpenSocket();
+    AListener.SetIP("127.0.0.1");
+    AListener.Bind();
+    AListener.Listen(5);
+  }
+  void ConnectPair(TIdSocketHandle& AListener, TIdSocketHandle& AClient,
+                   TIdSocketHandle& AServer) {
+    Listen(AListener);
+    AClient.OpenSocket();
+    AClient.SetPeerAddress("127.0.0.1", AListener.Port());
+    ASSERT_FALSE(Stack().CheckResult(AClient.Connect()));
+    ASSERT_TRUE(AServer.Accept(AListener.Handle()));
+  }
+};
+
+TEST_F(StackLoopback, UnresolvableNameRaisesHostNotFound) {
+  try {
+    Stack().HostToAddress("no-such-host.invalid");
+    FAIL() << "no exception";
+  } catch (const EIdSocketError& e) {
+    if (e.LastError() == 11002) GTEST_SKIP() << "no name server reachable here";
+    EXPECT_EQ(e.LastError(), 11001);
+    const std::string tail = "Host nicht gefunden.";
+    const std::string message = e.what();
+    ASSERT_GE(message.size(), tail.size());
+    EXPECT_EQ(message.substr(message.size() - tail.size()), tail);
+    EXPECT_EQ(message, "Socket-Fehler # 11001\r\nHost nicht gefunden.");
+    EXPECT_EQ(Stack().LastError(), 11001);
+  }
+}
+
+TEST_F(StackLoopback, NamesOfThisMachineResolve) {
+  EXPECT_EQ(Stack().GetHostByName("127.0.0.1"), "127.0.0.1");
+  const std::string host = Stack().GetHostName();
+  ASSERT_FALSE(host.empty());
+  const rtl::TStringList& addresses = Stack().LocalAddresses();
+  ASSERT_GT(addresses.Count(), 0);
+  EXPECT_TRUE(Stack().IsDottedAddress(addresses[0]));
+  EXPECT_EQ(Stack().LocalAddress(), addresses[0]);
+  // Refilled, not appended to, on every call.
+  const int count = addresses.Count();
+  EXPECT_EQ(Stack().LocalAddresses().Count(), count);
+  EXPECT_EQ(&Stack().LocalAddresses(), &addresses);
+}
+
+TEST_F(StackLoopback, ConnectToAClosedPortIsRefused) {
+  // A port that was just free and has no listener.
+  int32_t port = 0;
+  {
+    TIdSocketHandle probe;
+    probe.OpenSocket();
+    probe.SetIP("127.0.0.1");
+    probe.Bind();
+    port = probe.Port();
+  }
+  TIdSocketHandle client;
+  client.OpenSocket();
+  client.SetPeerAddress("127.0.0.1", port);
+  const int32_t result = client.Connect();
+  EXPECT_EQ(result, -1);
+  try {
+    Stack().CheckResult(result);
+    FAIL() << "no exception";
+  } catch (const EIdSocketError& e) {
+    EXPECT_EQ(e.LastError(), 10061);
+    EXPECT_STREQ(e.what(), "Socket-Fehler # 10061\r\nVerbindung abgelehnt.");
+  }
+}
+
+TEST_F(StackLoopback, OutOfRangePortsAreRefusedNotTruncated) {
+  TIdSocketHandle handle;
+  handle.OpenSocket();
+  EXPECT_EQ(Stack().Connect(handle.Handle(), 2, "127.0.0.1", 65536 + 21), -1);
+  EXPECT_EQ(Stack().QueryLastError(), 10022);
+  EXPECT_EQ(Stack().Bind(handle.Handle(), 2, "127.0.0.1", -1), -1);
+  EXPECT_EQ(Stack().QueryLastError(), 10022);
+}
+
+TEST_F(StackLoopback, SelectRefusesMoreThan64SocketsBeforeWaiting) {
+  UnboundedList read;
+  for (int i = 0; i < 65; ++i) read.Add(1000 + i);
+  try {
+    Stack().Select(&read, nullptr, nullptr, IdTimeoutInfinite);
+    FAIL() << "no exception";
+  } catch (const EIdStackSetSizeExceeded& e) {
+    EXPECT_STREQ(e.what(), "Mengengröße überschritten.");
+  }
+  // Nothing was waited on: the list was never refilled from a set.
+  EXPECT_EQ(read.Count(), 65);
+
+  UnboundedList small, errors;
+  small.Add(1);
+  for (int i = 0; i < 65; ++i) errors.Add(2000 + i);
+  EXPECT_THROW(Stack().Select(&small, nullptr, &errors, 0), EIdStackSetSizeExceeded);
+  EXPECT_EQ(small.Count(), 1);
+}
+
+TEST_F(StackLoopback, SelectKeepsOnlyReadySocketsAndHonoursTheTimeOut) {
+  TIdSocketHandle listener, client, server;
+  ConnectPair(listener, client, server);
+
+  auto read = TIdSocketList::CreateSocketList();
+  read->Add(server.Handle());
+  const auto start = Clock::now();
+  EXPECT_EQ(Stack().Select(read.get(), nullptr, nullptr, 1500), 0);
+  const auto waited = Clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(1450));
+  EXPECT_LT(waited, std::chrono::seconds(10));
+  EXPECT_EQ(read->Count(), 0);
+
+  ASSERT_EQ(client.Send("x", 1), 1);
+  auto both = TIdSocketList::CreateSocketList();
+  both->Add(client.Handle());
+  both->Add(server.Handle());
+  auto write = TIdSocketList::CreateSocketList();
+  write->Add(client.Handle());
+  EXPECT_EQ(Stack().Select(both.get(), write.get(), nullptr, 5000), 2);
+  ASSERT_EQ(both->Count(), 1);
+  EXPECT_EQ(both->Items(0), server.Handle());
+  ASSERT_EQ(write->Count(), 1);
+  EXPECT_EQ(write->Items(0), client.Handle());
+}
+
+TEST_F(StackLoopback, SendToAResetPeerFailsInsteadOfKillingTheProcess) {
+  TIdSocketHandle listener, client, server;
+  ConnectPair(listener, client, server);
+  // Close the server side with a reset: no lingering, data discarded.
+  const uint16_t linger[2] = {1, 0};
+  server.SetSockOpt(platform::ws2::kSolSocket, platform::ws2::kSoLinger, linger, sizeof(linger));
+  GlobalStack->CloseSocket(server.Handle());
+
+  char block[4096];
+  std::memset(block, 'a', sizeof(block));
+  int32_t result = 0;
+  for (int i = 0; i < 100 && result >= 0; ++i) result = client.Send(block, sizeof(block));
+  ASSERT_EQ(result, -1);
+  // The send side's tolerated errors: the connection is gone, the process is not.
+  EXPECT_TRUE(Stack().CheckResult(result, {10058, 10053, 10054}));
+}
+
+TEST_F(StackLoopback, PeerAndLocalNamesOfAConnection) {
+  TIdSocketHandle listener, client, server;
+  ConnectPair(listener, client, server);
+  int32_t family = 0, port = 0;
+  std::string ip;
+  Stack().GetPeerName(client.Handle(), family, ip, port);
+  EXPECT_EQ(family, 2);
+  EXPECT_EQ(ip, "127.0.0.1");
+  EXPECT_EQ(port, listener.Port());
+  Stack().GetSockName(client.Handle(), family, ip, port);
+  EXPECT_EQ(port, server.PeerPort());
+  // A socket without a peer cannot name it.
+  try {
+    Stack().GetPeerName(listener.Handle(), family, ip, port);
+    FAIL() << "no exception";
+  } catch (const EIdSocketError& e) {
+    EXPECT_EQ(e.LastError(), 10057);
+  }
+}
+
+TEST_F(StackLoopback, NoDelayOptionIsAccepted) {
+  TIdSocketHandle handle;
+  handle.OpenSocket();
+  const int32_t one = 1;
+  handle.SetSockOpt(Id_IPPROTO_TCP, Id_TCP_NODELAY, &one, sizeof(one));
+  int32_t value = 0, length = sizeof(value);
+  ASSERT_EQ(Stack().GetSockOpt(handle.Handle(), Id_IPPROTO_TCP, Id_TCP_NODELAY, &value, length), 0);
+  EXPECT_NE(value, 0);
+  EXPECT_EQ(length, 4);
+  // An option this binding does not know is the platform's "bad option", raised by SetSockOpt.
+  try {
+    handle.SetSockOpt(Id_IPPROTO_TCP, 0x7777, &one, sizeof(one));
+    FAIL() << "no exception";
+  } catch (const EIdSocketError& e) {
+    EXPECT_EQ(e.LastError(), 10042);
+  }
+}
+
+TEST_F(StackLoopback, DatagramsCarryTheSendersAddress) {
+  TIdSocketHandle receiver, sender;
+  receiver.OpenSocket(Id_SOCK_DGRAM, 0);
+  receiver.SetIP("127.0.0.1");
+  receiver.Bind();
+  sender.OpenSocket(Id_SOCK_DGRAM, 0);
+  sender.SetIP("127.0.0.1");
+  sender.Bind();
+  ASSERT_EQ(Stack().SendTo(sender.Handle(), "ping", 4, 0, "127.0.0.1", receiver.Port()), 4);
+  ASSERT_TRUE(receiver.WaitReadable(5000));
+  char buffer[16] = {};
+  std::string ip;
+  int32_t port = 0;
+  ASSERT_EQ(receiver.RecvFrom(buffer, sizeof(buffer), 0, ip, port), 4);
+  EXPECT_EQ(std::string(buffer, 4), "ping");
+  EXPECT_EQ(ip, "127.0.0.1");
+  EXPECT_EQ(port, sender.Port());
+}
+
+}  // namespace
+}  // namespace tavo::net::test

@@ -1,0 +1,154 @@
+// The BSD-socket backend of the ws2 binding: Windows error numbers and Windows closing
+// behaviour where the two platforms differ.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <thread>
+
+#include "platform/ws2.h"
+
+namespace tavo::platform::ws2::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TSockAddrIn Loopback(uint16_t APort) {
+  TSockAddrIn addr;
+  addr.Family = kAfInet;
+  addr.Port = htons(APort);
+  addr.Addr = inet_addr("127.0.0.1");
+  return addr;
+}
+
+// A listening socket on a free loopback port.
+TSocket Listener(uint16_t& APort) {
+  const TSocket s = socket(kAfInet, kSockStream, 0);
+  EXPECT_GE(s, 0);
+  EXPECT_EQ(bind(s, Loopback(0)), 0);
+  EXPECT_EQ(listen(s, 4), 0);
+  TSockAddrIn name;
+  EXPECT_EQ(getsockname(s, name), 0);
+  APort = ntohs(name.Port);
+  return s;
+}
+
+TEST(Ws2Posix, ClosingAForeignNumberLeavesItAlone) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  EXPECT_EQ(closesocket(fds[1]), -1);
+  EXPECT_EQ(WSAGetLastError(), kWsaENotSock);
+  // The pipe is still open and working.
+  EXPECT_EQ(::write(fds[1], "x", 1), 1);
+  char c = 0;
+  EXPECT_EQ(::read(fds[0], &c, 1), 1);
+  ::close(fds[0]);
+  ::close(fds[1]);
+  // Neither is a socket for the other calls.
+  EXPECT_EQ(closesocket(-1), -1);
+  EXPECT_EQ(WSAGetLastError(), kWsaENotSock);
+}
+
+TEST(Ws2Posix, CallsOnAClosedSocketReportNotASocket) {
+  const TSocket s = socket(kAfInet, kSockStream, 0);
+  ASSERT_GE(s, 0);
+  ASSERT_EQ(closesocket(s), 0);
+  char buffer[4];
+  EXPECT_EQ(recv(s, buffer, sizeof(buffer), 0), -1);
+  EXPECT_EQ(WSAGetLastError(), kWsaENotSock);
+  EXPECT_EQ(closesocket(s), -1);
+  EXPECT_EQ(WSAGetLastError(), kWsaENotSock);
+}
+
+TEST(Ws2Posix, ErrnoBecomesTheWindowsNumber) {
+  uint16_t port = 0;
+  const TSocket listener = Listener(port);
+  const TSocket other = socket(kAfInet, kSockStream, 0);
+  EXPECT_EQ(bind(other, Loopback(port)), -1);
+  EXPECT_EQ(WSAGetLastError(), kWsaEAddrInUse);
+  EXPECT_EQ(recv(other, nullptr, 0, 0), -1);
+  EXPECT_EQ(WSAGetLastError(), kWsaENotConn);
+  char buffer[4];
+  EXPECT_EQ(recv(other, buffer, -1, 0), -1);
+  EXPECT_EQ(WSAGetLastError(), kWsaEFault);
+  EXPECT_EQ(socket(kAfInet, 77, 0), kInvalidSocket);
+  EXPECT_EQ(WSAGetLastError(), 10044);
+  EXPECT_EQ(socket(23, kSockStream, 0), kInvalidSocket);
+  EXPECT_EQ(WSAGetLastError(), 10047);
+  // The last error belongs to the thread that failed.
+  std::thread([] { EXPECT_EQ(WSAGetLastError(), 0); }).join();
+  closesocket(other);
+  closesocket(listener);
+}
+
+TEST(Ws2Posix, SelectWithoutSocketsOrWithABadTimeOutIsInvalid) {
+  TFdSet empty;
+  const TTimeVal zero{0, 0};
+  EXPECT_EQ(select(&empty, nullptr, nullptr, &zero), -1);
+  EXPECT_EQ(WSAGetLastError(), kWsaEInval);
+  EXPECT_EQ(select(nullptr, nullptr, nullptr, &zero), -1);
+  uint16_t port = 0;
+  const TSocket listener = Listener(port);
+  TFdSet set;
+  set.Sockets[set.Count++] = listener;
+  const TTimeVal negative{0, -1000};
+  EXPECT_EQ(select(&set, nullptr, nullptr, &negative), -1);
+  EXPECT_EQ(WSAGetLastError(), kWsaEInval);
+  closesocket(listener);
+}
+
+TEST(Ws2Posix, SelectOnAClosedSocketReportsNotASocket) {
+  const TSocket s = socket(kAfInet, kSockStream, 0);
+  closesocket(s);
+  TFdSet set;
+  set.Sockets[set.Count++] = s;
+  const TTimeVal zero{0, 0};
+  EXPECT_EQ(select(&set, nullptr, nullptr, &zero), -1);
+  EXPECT_EQ(WSAGetLastError(), kWsaENotSock);
+}
+
+TEST(Ws2Posix, ClosingWakesABlockedReceiveInAnotherThread) {
+  uint16_t port = 0;
+  const TSocket listener = Listener(port);
+  const TSocket client = socket(kAfInet, kSockStream, 0);
+  ASSERT_EQ(connect(client, Loopback(port)), 0);
+  const TSocket server = accept(listener, nullptr);
+  ASSERT_GE(server, 0);
+
+  auto received = std::async(std::launch::async, [server] {
+    char buffer[8];
+    const int32_t n = recv(server, buffer, sizeof(buffer), 0);
+    return std::make_pair(n, WSAGetLastError());
+  });
+  std::this_thread::sleep_for(200ms);
+  ASSERT_EQ(closesocket(server), 0);
+  ASSERT_EQ(received.wait_for(10s), std::future_status::ready);
+  const auto [n, error] = received.get();
+  // Either the socket is reported gone, or the receive ended as at a close.
+  if (n == -1) {
+    EXPECT_EQ(error, kWsaENotSock);
+  } else {
+    EXPECT_EQ(n, 0);
+  }
+  closesocket(client);
+  closesocket(listener);
+}
+
+TEST(Ws2Posix, LookupsAndAddressText) {
+  THostEnt host;
+  ASSERT_TRUE(gethostbyname("127.0.0.1", host));
+  ASSERT_FALSE(host.Addresses.empty());
+  EXPECT_EQ(host.Addresses[0], inet_addr("127.0.0.1"));
+  EXPECT_EQ(inet_addr("not an address"), kInAddrNone);
+  char name[250];
+  EXPECT_EQ(gethostname(name, sizeof(name)), 0);
+  EXPECT_GT(std::strlen(name), 0u);
+  EXPECT_EQ(ntohl(htonl(0x01020304u)), 0x01020304u);
+  EXPECT_EQ(FileSendHook(), nullptr);
+}
+
+}  // namespace
+}  // namespace tavo::platform::ws2::test
