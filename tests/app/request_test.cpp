@@ -1,0 +1,119 @@
+// The first steps of the retrieval request: busy cursor, status texts, and the private
+// download folder with its refusals.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QTest>
+
+#include "../ui/gui_support.h"
+#include "app/form_main.h"
+#include "ui/application.h"
+
+namespace tavo::app {
+namespace {
+
+using test::BoxWatcher;
+using test::EnvGuard;
+using test::ScratchDir;
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+  return st.st_mode;
+}
+
+TEST(RequestUpdater, CreatesAPrivateFolderAndReportsTheRequest) {
+  ScratchDir tmp;
+  EnvGuard tmpdir("TMPDIR", tmp.Path());
+  TFormMain form;
+  form.show();
+  ASSERT_EQ(form.TempFolder(), tmp.Path() + "/Tavo_Update/");
+
+  // The status texts in the order they appear.
+  std::vector<std::string> statuses;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    const std::string text = form.StatusBar->SimpleText();
+    if (statuses.empty() || statuses.back() != text) statuses.push_back(text);
+  });
+  probe.start(0);
+  BoxWatcher boxes;
+  QTest::mouseClick(form.BtLumaxDownload, Qt::LeftButton);
+  probe.stop();
+
+  EXPECT_TRUE(boxes.Boxes().empty());
+  EXPECT_EQ(form.RequestState(), 1);
+  EXPECT_EQ(form.StatusBar->SimpleText(), "Request to Norrik Tavo Online");
+  EXPECT_TRUE(std::find(statuses.begin(), statuses.end(), "Request to Norrik Tavo Online") !=
+              statuses.end());
+  const mode_t mode = ModeOf(tmp / "Tavo_Update");
+  EXPECT_TRUE(S_ISDIR(mode));
+  EXPECT_EQ(mode & 07777, 0700u);
+  EXPECT_FALSE(ui::BusyCursor());
+  EXPECT_TRUE(form.isVisible());
+
+  // Again, with the folder in place.
+  QTest::mouseClick(form.ElPopupButton3, Qt::LeftButton);
+  EXPECT_TRUE(boxes.Boxes().empty());
+  EXPECT_EQ(form.RequestState(), 1);
+}
+
+// Each refusal shows the folder error box after the busy cursor went off, keeps the first status
+// text and ends the request.
+void ExpectFolderRefused(const std::string& tmpPath) {
+  EnvGuard tmpdir("TMPDIR", tmpPath);
+  TFormMain form;
+  form.show();
+  BoxWatcher boxes;
+  QTest::mouseClick(form.BtBrisaKiteDownload, Qt::LeftButton);
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  const test::SeenBox& box = boxes.Boxes()[0];
+  EXPECT_EQ(box.title, "Fehler");
+  EXPECT_EQ(box.text, "Not able do create temp directory !");
+  EXPECT_EQ(box.icon, QMessageBox::Critical);
+  EXPECT_FALSE(box.busyCursor);
+  EXPECT_EQ(form.StatusBar->SimpleText(), "Try do create temp directory");
+  EXPECT_EQ(form.RequestState(), 0);
+  EXPECT_FALSE(ui::BusyCursor());
+  EXPECT_TRUE(form.isVisible());
+}
+
+TEST(RequestUpdater, RefusesASymbolicLinkInPlaceOfTheFolder) {
+  ScratchDir tmp;
+  ASSERT_EQ(::mkdir((tmp / "elsewhere").c_str(), 0700), 0);
+  ASSERT_EQ(::symlink((tmp / "elsewhere").c_str(), (tmp / "Tavo_Update").c_str()), 0);
+  ExpectFolderRefused(tmp.Path());
+}
+
+TEST(RequestUpdater, RefusesAFolderOthersCanWriteTo) {
+  ScratchDir tmp;
+  ASSERT_EQ(::mkdir((tmp / "Tavo_Update").c_str(), 0700), 0);
+  ASSERT_EQ(::chmod((tmp / "Tavo_Update").c_str(), 0777), 0);
+  ExpectFolderRefused(tmp.Path());
+}
+
+TEST(RequestUpdater, RefusesWhenTheFolderCannotBeCreated) {
+  ScratchDir tmp;
+  ExpectFolderRefused(tmp / "no-such-parent");
+}
+
+TEST(RequestUpdater, AFolderFailureEndsARequestEvenAfterAnEarlierSuccess) {
+  ScratchDir tmp;
+  EnvGuard tmpdir("TMPDIR", tmp.Path());
+  TFormMain form;
+  form.show();
+  QTest::mouseClick(form.BtRookDownload, Qt::LeftButton);
+  ASSERT_EQ(form.RequestState(), 1);
+  // Someone swaps the folder for one everybody can write to.
+  ASSERT_EQ(::chmod((tmp / "Tavo_Update").c_str(), 0777), 0);
+  BoxWatcher boxes;
+  QTest::mouseClick(form.BtRookDownload, Qt::LeftButton);
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, "Not able do create temp directory !");
+  EXPECT_EQ(form.StatusBar->SimpleText(), "Try do create temp directory");
+}
+
+}  // namespace
+}  // namespace tavo::app

@@ -1,0 +1,182 @@
+#pragma once
+// Shared by the window tests: the application object on the offscreen platform, a watcher that
+// finds and closes modal boxes, and guards for the environment the window reads.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/application.h"
+
+namespace tavo::test {
+
+// Creates the application once for the whole test program. The offscreen platform is forced:
+// window tests never open windows on a developer's display.
+class GuiEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "tavo-gui-test";
+    static char* argv[] = {name, nullptr};
+    app_ = std::make_unique<ui::TApplication>(argc, argv);
+    app_->SetTitle("Fehler");
+    app_->SetOkCaption("OK");
+  }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  std::unique_ptr<ui::TApplication> app_;
+};
+
+// What a modal box showed, as seen by the watcher.
+struct SeenBox {
+  std::string title;
+  std::string text;                  // the text as the box's label shows it (lines at '\n')
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  std::vector<std::string> buttons;  // captions
+  bool okIsDefault = false;
+  bool okIsEscape = false;
+  bool busyCursor = false;           // application busy cursor on while the box was shown
+  int labelHeight = 0;               // height the text label asks for
+  int oneLineHeight = 0;             // height of one line in the label's font
+};
+
+// Watches for modal message boxes and closes each with the given key (Enter or Escape), or by
+// clicking its button when key is 0, recording what each one showed.
+class BoxWatcher {
+ public:
+  explicit BoxWatcher(int key = 0) : key_(key) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+    timer_.start(20);
+  }
+  const std::vector<SeenBox>& Boxes() const { return boxes_; }
+
+ private:
+  void Poll() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) return;
+    SeenBox seen;
+    seen.title = box->windowTitle().toStdString();
+    if (auto* label = box->findChild<QLabel*>("qt_msgbox_label")) {
+      seen.text = label->text().toStdString();
+      seen.labelHeight = label->sizeHint().height();
+      seen.oneLineHeight = QFontMetrics(label->font()).height();
+    }
+    seen.icon = box->icon();
+    for (QAbstractButton* button : box->buttons()) seen.buttons.push_back(button->text().toStdString());
+    seen.okIsDefault = box->defaultButton() != nullptr && box->buttons().size() == 1 &&
+                       static_cast<QAbstractButton*>(box->defaultButton()) == box->buttons().front();
+    seen.okIsEscape = box->escapeButton() != nullptr && box->buttons().size() == 1 &&
+                      box->escapeButton() == box->buttons().front();
+    seen.busyCursor = ui::BusyCursor();
+    boxes_.push_back(seen);
+    if (key_ == 0) {
+      box->buttons().front()->click();
+    } else {
+      QKeyEvent press(QEvent::KeyPress, key_, Qt::NoModifier);
+      QApplication::sendEvent(box, &press);
+    }
+  }
+
+  int key_;
+  QTimer timer_;
+  std::vector<SeenBox> boxes_;
+};
+
+// Sets (or, with nullopt, removes) an environment variable and puts the old value back.
+class EnvGuard {
+ public:
+  EnvGuard(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* old = ::getenv(name)) old_ = old;
+    if (value) {
+      ::setenv(name, value->c_str(), 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
+  ~EnvGuard() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  EnvGuard(const EnvGuard&) = delete;
+  EnvGuard& operator=(const EnvGuard&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// The locale the window reads, for the lifetime of the guard only.
+class LocaleGuard {
+ public:
+  explicit LocaleGuard(const std::string& name)
+      : all_("LC_ALL", name), messages_("LC_MESSAGES", std::nullopt), lang_("LANG", std::nullopt) {}
+
+ private:
+  EnvGuard all_;
+  EnvGuard messages_;
+  EnvGuard lang_;
+};
+
+// A fresh folder below /tmp, removed with everything in it when the test ends.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string templ = "/tmp/tavo-gui-XXXXXX";
+    if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = templ;
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+inline std::string ReadFile(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A stand-in for the desktop's opener, first on PATH while the guard lives; it records each
+// call's arguments in Record().
+class RecordingOpener {
+ public:
+  RecordingOpener()
+      : path_("PATH", dir_ / "bin" + ":" + std::string(::getenv("PATH") ? ::getenv("PATH") : "")) {
+    std::filesystem::create_directory(dir_ / "bin");
+    std::ofstream(dir_ / "bin/xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" << Log()
+                                          << "'\nexit 0\n";
+    std::filesystem::permissions(dir_ / "bin/xdg-open", std::filesystem::perms::owner_all);
+  }
+  std::string Log() const { return dir_ / "opener.log"; }
+  std::string Record() const { return ReadFile(Log()); }
+
+ private:
+  ScratchDir dir_;
+  EnvGuard path_;
+};
+
+}  // namespace tavo::test

@@ -1,0 +1,45 @@
+#include "ui/button.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+
+#include "ui/look.h"
+
+namespace tavo::ui {
+
+TStyledButton::TStyledButton(QWidget* parent) : QPushButton(parent) {
+  setFocusPolicy(Qt::StrongFocus);
+  setAutoDefault(false);
+}
+
+int TStyledButton::FontPixelSize() const { return ui::FontPixelSize(this); }
+void TStyledButton::SetFontPixelSize(int pixels) { ui::SetFontPixelSize(this, pixels); }
+QColor TStyledButton::TextColor() const { return palette().color(QPalette::ButtonText); }
+void TStyledButton::SetTextColor(const QColor& color) { ui::SetTextColor(this, color); }
+
+void TStyledButton::paintEvent(QPaintEvent* event) {
+  QPushButton::paintEvent(event);
+  if (!hasFocus()) return;
+  // Styles differ in whether and how they mark the focused button; the launcher is used from
+  // the keyboard too, so the dotted rectangle is always drawn inside the face.
+  QPainter painter(this);
+  QStyleOptionFocusRect option;
+  option.initFrom(this);
+  option.rect = rect().adjusted(4, 4, -4, -4);
+  option.backgroundColor = palette().color(QPalette::Button);
+  QPen pen(palette().color(QPalette::ButtonText), 1, Qt::DotLine);
+  painter.setPen(pen);
+  painter.drawRect(option.rect.adjusted(0, 0, -1, -1));
+}
+
+void TStyledButton::keyPressEvent(QKeyEvent* event) {
+  if (!event->isAutoRepeat() && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    click();
+    return;
+  }
+  QPushButton::keyPressEvent(event);
+}
+
+}  // namespace tavo::ui

@@ -1,0 +1,23 @@
+#include "ui/dialogs.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "ui/look.h"
+
+namespace tavo::ui {
+
+int MessageBox(const std::string& text, const std::string& title, TMsgDlgType type,
+               const std::string& buttonCaption) {
+  // No parent: the box is centred on the screen, not on the window.
+  QMessageBox box(type == mtError ? QMessageBox::Critical : QMessageBox::Information,
+                  QString::fromStdString(title), DisplayText(text));
+  box.setTextFormat(Qt::PlainText);
+  QPushButton* ok = box.addButton(QString::fromStdString(buttonCaption), QMessageBox::AcceptRole);
+  box.setDefaultButton(ok);
+  box.setEscapeButton(ok);
+  box.exec();
+  return mrOk;
+}
+
+}  // namespace tavo::ui
