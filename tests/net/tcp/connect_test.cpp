@@ -1,0 +1,191 @@
+// Connecting: direct and timed connects, refused and stalled servers, bad time-outs.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "net/stack/exceptions.h"
+#include "net/socks/socks_info.h"
+#include "net/stack/socket_handle.h"
+#include "net/tcp/connection.h"
+#include "net/tcp/iohandler.h"
+#include "tests/net/tcp/tcp_test_util.h"
+#include "tests/support/scripted_peer.h"
+
+namespace tavo::net {
+namespace {
+
+using testsupport::ScriptedPeer;
+using testsupport::StalledListener;
+using tcptest::AimAt;
+using tcptest::EventLog;
+using tcptest::MillisSince;
+using Clock = std::chrono::steady_clock;
+
+// A loopback port with nobody listening: bound once, then released.
+int32_t ClosedPort() {
+  ScriptedPeer probe;
+  probe.Start();
+  const int32_t port = probe.Port();
+  probe.Stop();
+  return port;
+}
+
+TEST(TcpConnect, TimedConnectToAnAcceptingServerTakesAtLeastTheTimeout) {
+  ScriptedPeer peer;
+  peer.Start();
+  TIdTCPClient client;
+  AimAt(client, peer);
+  const auto t0 = Clock::now();
+  client.Connect(100);
+  EXPECT_GE(MillisSince(t0), 100);
+  EXPECT_TRUE(client.Connected());
+  client.Disconnect();
+
+  // Longer than one slice: the connect returns after the first slice that sees it done.
+  const auto t1 = Clock::now();
+  client.Connect(1000);
+  const auto took = MillisSince(t1);
+  EXPECT_GE(took, 125);
+  EXPECT_LT(took, 900);
+}
+
+TEST(TcpConnect, TimedConnectToAStalledListenerTimesOutAndClosesTheSocket) {
+  StalledListener stalled;
+  TIdTCPClient client;
+  client.SetHost("127.0.0.1");
+  client.SetPort(stalled.Port());
+  EventLog log;
+  log.Attach(client);
+  const auto t0 = Clock::now();
+  try {
+    client.Connect(1000);
+    FAIL() << "connected to a full queue";
+  } catch (const EIdConnectTimeout& e) {
+    EXPECT_STREQ(e.what(), "Zeitüberschreitung der Verbindung.");
+  }
+  const auto took = MillisSince(t0);
+  EXPECT_GE(took, 1000);
+  EXPECT_LT(took, 5000);
+  ASSERT_NE(client.IOHandler(), nullptr);  // kept for the next try
+  EXPECT_FALSE(client.IOHandler()->Connected());
+  EXPECT_FALSE(client.SocketIOHandler()->SocketHandle()->Allocated());
+  EXPECT_TRUE(client.PeerClosed());
+  // A failed connect reports neither hsDisconnected nor OnDisconnected by itself.
+  EXPECT_EQ(log.items, (std::vector<std::string>{"status 1 Verbinden mit 127.0.0.1."}));
+}
+
+TEST(TcpConnect, ShortTimeoutAgainstAStalledListenerEndsAfterTheTimeout) {
+  StalledListener stalled;
+  TIdTCPClient client;
+  client.SetHost("127.0.0.1");
+  client.SetPort(stalled.Port());
+  const auto t0 = Clock::now();
+  EXPECT_THROW(client.Connect(100), EIdConnectTimeout);
+  EXPECT_GE(MillisSince(t0), 100);
+  EXPECT_LT(MillisSince(t0), 3000);
+}
+
+TEST(TcpConnect, RefusedConnectRaisesTheSocketErrorDirectlyOrFromTheThread) {
+  const int32_t port = ClosedPort();
+  TIdTCPClient client;
+  client.SetHost("127.0.0.1");
+  client.SetPort(port);
+  try {
+    client.Connect();
+    FAIL() << "connected to a closed port";
+  } catch (const EIdSocketError& e) {
+    EXPECT_EQ(e.LastError(), 10061);
+    EXPECT_STREQ(e.what(), "Socket-Fehler # 10061\r\nVerbindung abgelehnt.");
+  }
+  EXPECT_FALSE(client.Connected());
+
+  // The connect thread's failure comes back as its own exception with the same text.
+  try {
+    client.Connect(500);
+    FAIL() << "connected to a closed port";
+  } catch (const EIdConnectException& e) {
+    EXPECT_STREQ(e.what(), "Socket-Fehler # 10061\r\nVerbindung abgelehnt.");
+  }
+
+  // The kept handler serves the next connect.
+  ScriptedPeer peer;
+  peer.Start();
+  AimAt(client, peer);
+  client.Connect();
+  EXPECT_TRUE(client.Connected());
+}
+
+TEST(TcpConnect, TimeoutBelowInfiniteIsRefusedBeforeAnythingChanges) {
+  ScriptedPeer peer;
+  peer.Start();
+  TIdTCPClient client;
+  AimAt(client, peer);
+  EventLog log;
+  log.Attach(client);
+  try {
+    client.Connect(-3);
+    FAIL() << "accepted -3";
+  } catch (const EIdException& e) {
+    EXPECT_STREQ(e.what(), "Ungültige Zeitüberschreitung (-3 ms).");
+  }
+  EXPECT_EQ(client.IOHandler(), nullptr);
+  EXPECT_TRUE(log.items.empty());
+  // The two special values are fine.
+  client.Connect(TimeoutInfinite);
+  EXPECT_TRUE(client.Connected());
+}
+
+TEST(TcpConnect, LocalBindingAndNagleSwitch) {
+  ScriptedPeer peer;
+  peer.Start();
+  TIdTCPClient client;
+  AimAt(client, peer);
+  client.SetBoundIP("127.0.0.1");
+  client.Connect();
+  auto* handle = client.SocketIOHandler()->SocketHandle();
+  EXPECT_EQ(handle->IP(), "127.0.0.1");
+  EXPECT_GT(handle->Port(), 0);
+  EXPECT_EQ(handle->PeerPort(), peer.Port());
+  client.Disconnect();
+
+  auto* handler = new TIdIOHandlerSocket(&client);
+  handler->SetUseNagle(false);
+  client.SetIOHandler(handler);
+  client.Connect();
+  EXPECT_TRUE(client.Connected());
+}
+
+TEST(TcpConnect, SocksSettingsAreOwnOrReferencedAndCopied) {
+  TIdIOHandlerSocket handler;
+  TIdSocksInfo* own = handler.SocksInfo();
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(own->Version(), svNoSocks);
+  EXPECT_EQ(own->Port(), 1080);
+  EXPECT_EQ(own->IOHandler(), &handler);
+
+  // An unowned object's settings are copied into the handler's own.
+  TIdSocksInfo loose;
+  loose.SetHost("proxy");
+  loose.SetVersion(svSocks5);
+  handler.SetSocksInfo(&loose);
+  EXPECT_EQ(handler.SocksInfo(), own);
+  EXPECT_EQ(own->Host(), "proxy");
+  EXPECT_EQ(own->Version(), svSocks5);
+
+  // An owned one is referenced, and forgotten when it goes.
+  rtl::TComponent owner;
+  auto* owned = new TIdSocksInfo(&owner);
+  handler.SetSocksInfo(owned);
+  EXPECT_EQ(handler.SocksInfo(), owned);
+  EXPECT_EQ(owned->IOHandler(), &handler);
+  delete owned;
+  TIdSocksInfo* fresh = handler.SocksInfo();
+  EXPECT_NE(fresh, nullptr);
+  EXPECT_EQ(fresh->Version(), svNoSocks);
+}
+
+}  // namespace
+}  // namespace tavo::net
