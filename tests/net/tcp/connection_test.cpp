@@ -206,9 +206,9 @@ TEST(TcpReadLn, LinesArriveWholeWhateverTheChunks) {
   EXPECT_EQ(client.ReadLn(), "cr cr lf\r");
   EXPECT_EQ(client.ReadLn("\r\n"), "abc");
   EXPECT_EQ(client.ReadLn("\r\n"), "def");
-  ASSERT_TRUE(peer.WaitScriptDone(5000));
+  // The bytes after the terminator stay buffered for the next read.
   while (client.InboundBuffer().VisibleSize() < 4) client.FillInputBuffer();
-  EXPECT_EQ(client.ReadAvailable(), "rest");
+  EXPECT_EQ(client.InboundBuffer().TakeString(4), "rest");
 }
 
 TEST(TcpReadLn, MaximumLineLengthWithBothActions) {
