@@ -82,6 +82,12 @@ TEST_F(StackLoopback, NamesOfThisMachineResolve) {
   EXPECT_EQ(&Stack().LocalAddresses(), &addresses);
 }
 
+TEST_F(StackLoopback, ReverseLookupNamesLoopbackAndRaisesForUnknownAddresses) {
+  EXPECT_FALSE(Stack().GetHostByAddr("127.0.0.1").empty());
+  // A documentation address has no name; the failure is raised, not returned.
+  EXPECT_THROW(Stack().GetHostByAddr("192.0.2.123"), EIdSocketError);
+}
+
 TEST_F(StackLoopback, ConnectToAClosedPortIsRefused) {
   // A port that was just free and has no listener.
   int32_t port = 0;
