@@ -72,9 +72,9 @@ void TIdTCPConnection::ReadReplyLines() {
 }
 
 int16_t TIdTCPConnection::CheckReplyCode(int16_t ACode, const std::vector<int16_t>& AAccepted) {
-  if (AAccepted.empty() || std::find(AAccepted.begin(), AAccepted.end(), ACode) != AAccepted.end())
-    return ACode;
-  RaiseReplyError();
+  if (!AAccepted.empty() && std::find(AAccepted.begin(), AAccepted.end(), ACode) == AAccepted.end())
+    RaiseReplyError();
+  return ACode;
 }
 
 void TIdTCPConnection::RaiseReplyError() {
