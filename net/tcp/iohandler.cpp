@@ -63,7 +63,8 @@ void TIdIOHandlerSocket::Close() {
 bool TIdIOHandlerSocket::Connected() { return socket_handle_ && socket_handle_->Allocated(); }
 
 bool TIdIOHandlerSocket::WaitReadable(int32_t ATimeout) {
-  if (!socket_handle_) throw EIdClosedSocket(res::kTcpClosedSocket);
+  // Without a handle there is no socket, which the handle itself would report the same way.
+  if (!socket_handle_) throw EIdConnClosedGracefully(res::kTcpConnClosedGracefully);
   return socket_handle_->WaitReadable(ATimeout);
 }
 
