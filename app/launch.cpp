@@ -41,11 +41,11 @@ std::string LaunchErrorText(int32_t code) {
 }
 
 void ShowErrorBox(const std::string& text) {
-  ui::MessageBox(text, res::kErrorBoxTitle, ui::mtError, res::kBoxButtonCaption);
+  ui::ShowMessageBox(text, res::kErrorBoxTitle, ui::mtError, res::kBoxButtonCaption);
 }
 
 int ShowInfoBox(const std::string& text) {
-  return ui::MessageBox(text, res::kInfoBoxTitle, ui::mtInformation, res::kBoxButtonCaption);
+  return ui::ShowMessageBox(text, res::kInfoBoxTitle, ui::mtInformation, res::kBoxButtonCaption);
 }
 
 }  // namespace tavo::app

@@ -54,7 +54,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
 void TApplication::ShowException(const char* message) {
   // The busy cursor of an interrupted action would otherwise stay on over the box.
   SetBusyCursor(false);
-  MessageBox(message, title_, mtError, ok_caption_);
+  ShowMessageBox(message, title_, mtError, ok_caption_);
 }
 
 }  // namespace tavo::ui

@@ -7,7 +7,7 @@
 
 namespace tavo::ui {
 
-int MessageBox(const std::string& text, const std::string& title, TMsgDlgType type,
+int ShowMessageBox(const std::string& text, const std::string& title, TMsgDlgType type,
                const std::string& buttonCaption) {
   // No parent: the box is centred on the screen, not on the window.
   QMessageBox box(type == mtError ? QMessageBox::Critical : QMessageBox::Information,

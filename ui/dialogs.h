@@ -14,7 +14,7 @@ inline constexpr int mrOk = 1;
 // Shows `text` (lines broken at each CR, long lines word-wrapped) in a modal box centred on the
 // screen, with the system's icon for `type`, the title and one button, which is both the default
 // (Enter) and the cancel button (Esc). Returns when the user has closed it.
-int MessageBox(const std::string& text, const std::string& title, TMsgDlgType type,
+int ShowMessageBox(const std::string& text, const std::string& title, TMsgDlgType type,
                const std::string& buttonCaption);
 
 }  // namespace tavo::ui

@@ -1,6 +1,8 @@
 #include "platform/files.h"
 
 #include <windows.h>
+// windows.h maps GetTempPath to its A/W variant; ours is a function of its own.
+#undef GetTempPath
 
 #include <vector>
 
