@@ -57,7 +57,6 @@ void TFormMain::RequestUpdater(const std::string& FileName) {
     return;
   }
   RequestState_ = 1;
-  if (RequestState_ == 0) return;
   StatusBar->SetSimpleText(res::kStatusRequest);
   ui::ProcessMessages();
 
