@@ -2,8 +2,6 @@
 
 #include <QKeyEvent>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 
 #include "ui/look.h"
 
@@ -25,13 +23,8 @@ void TStyledButton::paintEvent(QPaintEvent* event) {
   // Styles differ in whether and how they mark the focused button; the launcher is used from
   // the keyboard too, so the dotted rectangle is always drawn inside the face.
   QPainter painter(this);
-  QStyleOptionFocusRect option;
-  option.initFrom(this);
-  option.rect = rect().adjusted(4, 4, -4, -4);
-  option.backgroundColor = palette().color(QPalette::Button);
-  QPen pen(palette().color(QPalette::ButtonText), 1, Qt::DotLine);
-  painter.setPen(pen);
-  painter.drawRect(option.rect.adjusted(0, 0, -1, -1));
+  painter.setPen(QPen(palette().color(QPalette::ButtonText), 1, Qt::DotLine));
+  painter.drawRect(rect().adjusted(4, 4, -5, -5));
 }
 
 void TStyledButton::keyPressEvent(QKeyEvent* event) {
