@@ -9,11 +9,12 @@ namespace tavo::net {
 
 TIdSocksInfo::TIdSocksInfo(rtl::TComponent* AOwner) : TIdComponent(AOwner) {}
 
-TIdSocksInfo::~TIdSocksInfo() { SetIOHandler(nullptr); }
+TIdSocksInfo::~TIdSocksInfo() = default;
 
 void TIdSocksInfo::SetIOHandler(TIdIOHandlerSocket* AHandler) {
   if (io_handler_ == AHandler) return;
-  if (io_handler_ != nullptr) RemoveFreeNotification(io_handler_);
+  // The previous handler's registration stays: the runtime links both directions, and the
+  // handler may still watch us. A notice about a handler we no longer use is ignored.
   io_handler_ = AHandler;
   if (io_handler_ != nullptr) FreeNotification(io_handler_);
 }

@@ -50,7 +50,6 @@ TIdTCPConnection::~TIdTCPConnection() {
   } catch (...) {
   }
   if (TIdIOHandler* h = io_handler_) {
-    RemoveFreeNotification(h);
     io_handler_ = nullptr;
     socket_io_handler_ = nullptr;
     if (owns_io_handler_) {
@@ -58,7 +57,6 @@ TIdTCPConnection::~TIdTCPConnection() {
       delete h;
     }
   }
-  if (intercept_ != nullptr) RemoveFreeNotification(intercept_);
   intercept_ = nullptr;
 }
 
@@ -105,7 +103,6 @@ void TIdTCPConnection::Disconnect() {
   CloseTransport();
   if (owns_io_handler_ && io_handler_ != nullptr) {
     TIdIOHandler* h = io_handler_;
-    RemoveFreeNotification(h);
     io_handler_ = nullptr;
     socket_io_handler_ = nullptr;
     owns_io_handler_ = false;
@@ -128,11 +125,13 @@ void TIdTCPConnection::CloseTransport() {
   io_handler_->Close();
 }
 
+// Registrations for destruction notices are never withdrawn here: the runtime links both
+// sides of a registration, so withdrawing ours could silence one the other side relies on. A
+// notice about a component we no longer refer to is simply ignored.
 void TIdTCPConnection::SetIOHandler(TIdIOHandler* AValue) {
   // Setting the handler already in use must not free it under our feet.
   if (AValue == io_handler_) return;
   if (TIdIOHandler* old = io_handler_) {
-    RemoveFreeNotification(old);
     io_handler_ = nullptr;
     socket_io_handler_ = nullptr;
     if (owns_io_handler_) {
@@ -147,7 +146,6 @@ void TIdTCPConnection::SetIOHandler(TIdIOHandler* AValue) {
 
 void TIdTCPConnection::SetIntercept(TIdConnectionIntercept* AValue) {
   if (AValue == intercept_) return;
-  if (intercept_ != nullptr) RemoveFreeNotification(intercept_);
   intercept_ = AValue;
   if (AValue != nullptr) FreeNotification(AValue);
 }

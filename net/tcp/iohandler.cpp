@@ -41,9 +41,7 @@ void TIdIOHandler::ConnectTo(const std::string&, int32_t, const std::string&, in
 TIdIOHandlerSocket::TIdIOHandlerSocket(rtl::TComponent* AOwner) : TIdIOHandler(AOwner) {}
 
 TIdIOHandlerSocket::~TIdIOHandlerSocket() {
-  BeginDestruction();
-  if (socks_info_ != nullptr && socks_info_ != own_socks_info_.get())
-    RemoveFreeNotification(socks_info_);
+  BeginDestruction();  // settings objects that point at us forget us now
   socks_info_ = nullptr;
   own_socks_info_.reset();
   socket_handle_.reset();  // closes the socket
@@ -164,9 +162,11 @@ TIdSocksInfo* TIdIOHandlerSocket::SocksInfo() {
 
 void TIdIOHandlerSocket::SetSocksInfo(TIdSocksInfo* AValue) {
   if (AValue == socks_info_ && AValue != nullptr) return;
-  // Drop a reference to somebody else's object first.
+  // Drop a reference to somebody else's object first; it is no longer tied to us. (The
+  // destruction notice stays registered: the runtime links both directions, and withdrawing
+  // ours could silence one that object relies on. A stale notice is ignored.)
   if (socks_info_ != nullptr && socks_info_ != own_socks_info_.get()) {
-    RemoveFreeNotification(socks_info_);
+    if (socks_info_->IOHandler() == this) socks_info_->SetIOHandler(nullptr);
     socks_info_ = nullptr;
   }
   if (AValue == nullptr) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -185,6 +186,20 @@ TEST(TcpConnect, SocksSettingsAreOwnOrReferencedAndCopied) {
   TIdSocksInfo* fresh = handler.SocksInfo();
   EXPECT_NE(fresh, nullptr);
   EXPECT_EQ(fresh->Version(), svNoSocks);
+}
+
+TEST(TcpConnect, SharedSocksSettingsNeverDangle) {
+  rtl::TComponent owner;
+  auto* shared = new TIdSocksInfo(&owner);
+  auto a = std::make_unique<TIdIOHandlerSocket>();
+  auto b = std::make_unique<TIdIOHandlerSocket>();
+  a->SetSocksInfo(shared);
+  b->SetSocksInfo(shared);
+  EXPECT_EQ(shared->IOHandler(), b.get());
+  b.reset();  // the settings forget the handler that goes
+  EXPECT_EQ(shared->IOHandler(), nullptr);
+  delete shared;  // and the remaining handler forgets the settings
+  EXPECT_EQ(a->SocksInfo()->Version(), svNoSocks);
 }
 
 }  // namespace
