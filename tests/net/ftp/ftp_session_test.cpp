@@ -555,3 +555,55 @@ TEST_F(FtpSession, HttpProxyTypeIsNotSupported) {
 
 }  // namespace
 }  // namespace tavo::net
+
+namespace tavo::net {
+namespace {
+
+// Stands in for a running transfer: the data connection exists, as between its creation and
+// release by the retrieval.
+class FtpWithTransfer : public TIdFTP {
+ public:
+  TIdTCPClient* BeginTransfer() {
+    data_connection_ = std::make_unique<TIdTCPClient>();
+    return static_cast<TIdTCPClient*>(data_connection_.get());
+  }
+  void EndTransfer() { data_connection_.reset(); }
+};
+
+TEST(FtpTransferState, TypeChangesAreDroppedWhileATransferRunsAndAbortClosesTheData) {
+  ScriptedPeer control;
+  ScriptLogin(control).ExpectLine("ABOR").ExpectLine("TYPE A").Send("200 ok\r\n").ReadUntilClose();
+  ScriptedPeer data;
+  data.ReadUntilClose();
+  control.Start();
+  data.Start();
+
+  FtpWithTransfer ftp;
+  ftptest::SetLogin(ftp);
+  ftptest::AimAt(ftp, control);
+  ftp.Connect();
+
+  TIdTCPClient* dc = ftp.BeginTransfer();
+  ftptest::AimAt(*dc, data);
+  dc->Connect();
+  EXPECT_EQ(ftp.DataConnection(), dc);
+
+  ftp.SetTransferType(ftASCII);
+  EXPECT_EQ(ftp.TransferType(), ftBinary) << "dropped, not deferred";
+
+  ftp.Abort();
+  EXPECT_FALSE(dc->Connected()) << "the data connection's transport is closed";
+  EXPECT_TRUE(data.WaitScriptDone(10000)) << "the data peer saw the close";
+  ftp.EndTransfer();
+
+  ftp.SetTransferType(ftASCII);  // no transfer now: stored and sent
+  EXPECT_EQ(ftp.TransferType(), ftASCII);
+  ftp.Disconnect();
+  EXPECT_TRUE(control.WaitScriptDone(10000));
+  EXPECT_EQ(control.Failures(), std::vector<std::string>{});
+  EXPECT_EQ(control.Received(), std::string(kLoginBytes) + "ABOR\r\nTYPE A\r\n")
+      << "no TYPE while the transfer ran";
+}
+
+}  // namespace
+}  // namespace tavo::net
