@@ -30,6 +30,8 @@ struct PyFtpdOptions {
   int max_seconds = 900;
 };
 
+// Create it on a thread that lives at least as long as the server: the server is also killed
+// when the creating thread ends (so a crashed test leaves no server behind).
 class PyFtpd {
  public:
   explicit PyFtpd(PyFtpdOptions options = {});
