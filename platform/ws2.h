@@ -195,7 +195,8 @@ using TStubErrorHandler = void (*)(const std::string& ATitle, uint32_t AErrorNum
 void SetStubErrorHandler(TStubErrorHandler AHandler);
 
 // Sends a whole file over a socket in one platform call; returns the bytes sent, 0 on failure.
-// Only the Win32 backend has one (TransmitFile); elsewhere FileSendHook() is null.
+// Only the Win32 backend has one (TransmitFile), and only while the loaded socket library
+// exports it; otherwise FileSendHook() is null and callers send the file themselves.
 using TFileSendProc = int64_t (*)(TSocket ASocket, const std::string& AFileName);
 TFileSendProc FileSendHook();
 

@@ -198,8 +198,9 @@ TIdStack* CreateStack();
 // The process's one stack while any network component exists (see the top of this file).
 extern TIdStack* GlobalStack;
 
-// Whole-file sending through the platform, installed where the platform has it (Windows);
-// null elsewhere. Returns the bytes sent, 0 on failure.
+// Whole-file sending through the platform, installed where the platform has it (Windows,
+// when the socket library exports TransmitFile); null elsewhere. Returns the bytes sent, 0 on
+// failure.
 using TIdServeFileProc = int64_t (*)(TIdStackSocketHandle ASocket,
                                      const std::string& AFileName);
 TIdServeFileProc GServeFileProc();

@@ -391,7 +391,13 @@ std::string SystemErrorText(uint32_t AErrorNumber) {
 
 void SetStubErrorHandler(TStubErrorHandler AHandler) { g_stub_error_handler.store(AHandler); }
 
-// Every Windows this program runs on belongs to the NT family, which has TransmitFile.
-TFileSendProc FileSendHook() { return &SendWholeFile; }
+// Every Windows this program runs on belongs to the NT family. The hook is offered only when
+// the loaded library exports TransmitFile (it usually lives in another library), so that a
+// caller falls back to sending the file itself instead of meeting the stub error every time.
+TFileSendProc FileSendHook() {
+  const HMODULE library = g_library.load();
+  if (!library || !::GetProcAddress(library, "TransmitFile")) return nullptr;
+  return &SendWholeFile;
+}
 
 }  // namespace tavo::platform::ws2
