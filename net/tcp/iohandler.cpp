@@ -48,10 +48,13 @@ TIdIOHandlerSocket::~TIdIOHandlerSocket() {
 }
 
 void TIdIOHandlerSocket::Open() {
-  if (!socket_handle_)
+  if (!socket_handle_) {
     socket_handle_ = std::make_unique<TIdSocketHandle>();
-  else
-    socket_handle_->Clear(true);
+    return;
+  }
+  // Clearing forgets the socket number; a socket still open would be lost, not closed.
+  socket_handle_->CloseSocket();
+  socket_handle_->Clear(true);
 }
 
 void TIdIOHandlerSocket::Close() {

@@ -10,6 +10,7 @@
 #include "net/stack/exceptions.h"
 #include "net/socks/socks_info.h"
 #include "net/stack/socket_handle.h"
+#include "net/tcp/antifreeze.h"
 #include "net/tcp/connection.h"
 #include "net/tcp/iohandler.h"
 #include "tests/net/tcp/tcp_test_util.h"
@@ -186,6 +187,36 @@ TEST(TcpConnect, SocksSettingsAreOwnOrReferencedAndCopied) {
   TIdSocksInfo* fresh = handler.SocksInfo();
   EXPECT_NE(fresh, nullptr);
   EXPECT_EQ(fresh->Version(), svNoSocks);
+}
+
+struct CountingHook : TIdAntiFreezeBase {
+  int calls = 0;
+  void ProcessPending() override { ++calls; }
+};
+
+TEST(TcpConnect, IdleHookIsGivenTimeWhileConnectAndReadWait) {
+  CountingHook hook;
+  hook.SetIdleTimeOut(50);
+  {
+    StalledListener stalled;
+    TIdTCPClient client;
+    client.SetHost("127.0.0.1");
+    client.SetPort(stalled.Port());
+    // A hook in use makes even a connect without time-out a timed one, in hook-sized slices.
+    const auto t0 = Clock::now();
+    EXPECT_THROW(client.Connect(400), EIdConnectTimeout);
+    EXPECT_GE(MillisSince(t0), 400);
+    EXPECT_GE(hook.calls, 4);
+  }
+  hook.calls = 0;
+  ScriptedPeer peer;
+  peer.Start();
+  TIdTCPClient client;
+  AimAt(client, peer);
+  client.Connect();
+  client.SetReadTimeout(400);
+  EXPECT_THROW(client.ReadLn(), EIdReadTimeout);
+  EXPECT_GE(hook.calls, 4);
 }
 
 TEST(TcpConnect, SharedSocksSettingsNeverDangle) {
