@@ -189,6 +189,44 @@ TEST(TcpConnect, SocksSettingsAreOwnOrReferencedAndCopied) {
   EXPECT_EQ(fresh->Version(), svNoSocks);
 }
 
+TEST(TcpConnect, LocalPortRangeIsHandedToTheSocketHandle) {
+  ScriptedPeer peer;
+  peer.Start();
+  const int32_t local = ClosedPort();
+  TIdTCPClient client;
+  AimAt(client, peer);
+  client.SetBoundPortLow(local);
+  client.SetBoundPortHigh(local);
+  client.Connect();
+  EXPECT_EQ(client.SocketIOHandler()->SocketHandle()->Port(), local);
+}
+
+TEST(TcpConnect, FailingHandlerInsideConnectClosesAndPassesTheErrorOn) {
+  ScriptedPeer peer;
+  peer.Start();
+  TIdTCPClient client;
+  AimAt(client, peer);
+  int disconnected = 0;
+  client.SetOnDisconnected([&](rtl::TComponent*) { ++disconnected; });
+  client.SetOnConnected([](rtl::TComponent*) { throw EIdException("handler failed"); });
+  try {
+    client.Connect();
+    FAIL() << "no error";
+  } catch (const EIdException& e) {
+    EXPECT_STREQ(e.what(), "handler failed");
+  }
+  ASSERT_NE(client.IOHandler(), nullptr);
+  EXPECT_FALSE(client.IOHandler()->Connected());
+  EXPECT_EQ(disconnected, 0);
+
+  // The kept handler is reused as it is.
+  TIdIOHandler* kept = client.IOHandler();
+  client.SetOnConnected(nullptr);
+  client.Connect();
+  EXPECT_EQ(client.IOHandler(), kept);
+  EXPECT_TRUE(client.Connected());
+}
+
 struct CountingHook : TIdAntiFreezeBase {
   int calls = 0;
   void ProcessPending() override { ++calls; }

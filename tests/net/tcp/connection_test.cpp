@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -170,6 +171,23 @@ TEST(TcpLifecycle, ExternalHandlerIsKeptAndForgottenWhenDestroyed) {
   EXPECT_EQ(client.IOHandler(), handler);  // not owned, so Disconnect keeps it
   delete handler;
   EXPECT_EQ(client.IOHandler(), nullptr);
+  EXPECT_EQ(client.SocketIOHandler(), nullptr);
+}
+
+TEST(TcpLifecycle, ReplacingAnOwnedHandlerFreesIt) {
+  ScriptedPeer peer;
+  peer.Start();
+  TIdTCPClient client;
+  AimAt(client, peer);
+  client.Connect();
+  ASSERT_TRUE(client.OwnsIOHandler());
+  const int32_t live = LiveComponentCount();  // the client and its handler, at least
+  auto replacement = std::make_unique<TIdIOHandlerSocket>();
+  client.SetIOHandler(replacement.get());
+  EXPECT_EQ(LiveComponentCount(), live);  // one came, the owned one went
+  EXPECT_FALSE(client.OwnsIOHandler());
+  EXPECT_EQ(client.SocketIOHandler(), replacement.get());
+  client.SetIOHandler(nullptr);
   EXPECT_EQ(client.SocketIOHandler(), nullptr);
 }
 

@@ -45,7 +45,7 @@ struct WorkLog {
 TEST(TcpReadToStream, UntilCloseTakesEveryByteAndEndsWithoutError) {
   const std::string data = Pattern(3 * 32768 + 100);
   ScriptedPeer peer;
-  peer.Send(data, 10000, 2).Close();
+  peer.Send(data, 32768, 20).Close();  // three full chunks, 100 more bytes, then the close
   peer.Start();
   TIdTCPClient client;
   AimAt(client, peer);
