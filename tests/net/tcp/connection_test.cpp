@@ -181,10 +181,18 @@ TEST(TcpLifecycle, ReplacingAnOwnedHandlerFreesIt) {
   AimAt(client, peer);
   client.Connect();
   ASSERT_TRUE(client.OwnsIOHandler());
-  const int32_t live = LiveComponentCount();  // the client and its handler, at least
+  struct Watcher : rtl::TComponent {
+    rtl::TComponent* gone = nullptr;
+    void Notification(rtl::TComponent* c, rtl::TOperation op) override {
+      if (op == rtl::opRemove) gone = c;
+      rtl::TComponent::Notification(c, op);
+    }
+  } watcher;
+  rtl::TComponent* owned = client.IOHandler();
+  watcher.FreeNotification(owned);
   auto replacement = std::make_unique<TIdIOHandlerSocket>();
   client.SetIOHandler(replacement.get());
-  EXPECT_EQ(LiveComponentCount(), live);  // one came, the owned one went
+  EXPECT_EQ(watcher.gone, owned);
   EXPECT_FALSE(client.OwnsIOHandler());
   EXPECT_EQ(client.SocketIOHandler(), replacement.get());
   client.SetIOHandler(nullptr);
