@@ -153,11 +153,23 @@ TEST(TcpConnect, LocalBindingAndNagleSwitch) {
   EXPECT_EQ(handle->PeerPort(), peer.Port());
   client.Disconnect();
 
+  auto no_delay = [&] {
+    int32_t v = 0;
+    int32_t len = sizeof v;
+    GlobalStack->GetSockOpt(client.SocketIOHandler()->SocketHandle()->Handle(), Id_IPPROTO_TCP,
+                            Id_TCP_NODELAY, &v, len);
+    return v != 0;
+  };
+  client.Connect();
+  EXPECT_FALSE(no_delay());  // Nagle stays on by default
+  client.Disconnect();
+
   auto* handler = new TIdIOHandlerSocket(&client);
   handler->SetUseNagle(false);
   client.SetIOHandler(handler);
   client.Connect();
   EXPECT_TRUE(client.Connected());
+  EXPECT_TRUE(no_delay());
 }
 
 TEST(TcpConnect, SocksSettingsAreOwnOrReferencedAndCopied) {
