@@ -199,8 +199,11 @@ std::string FindOnPath(std::string_view program) {
   for (;;) {
     const size_t sep = rest.find(':');
     std::string dir(rest.substr(0, sep));
-    if (dir.empty()) dir = ".";
-    std::string candidate = dir + "/" + std::string(program);
+    // assign(1, '.') rather than = ".": g++ 12 at -O3 warns falsely (-Wrestrict) about the latter.
+    if (dir.empty()) dir.assign(1, '.');
+    std::string candidate = dir;
+    candidate += '/';
+    candidate.append(program);
     struct stat st {};
     if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         ::access(candidate.c_str(), X_OK) == 0) {

@@ -710,10 +710,12 @@ bool getservbyport(uint16_t APortNet, const char* AProto, TServEnt& AResult) {
 
 uint32_t inet_addr(const std::string& AText) { return ::inet_addr(AText.c_str()); }
 
-uint16_t htons(uint16_t AValue) { return ::htons(AValue); }
-uint16_t ntohs(uint16_t AValue) { return ::ntohs(AValue); }
-uint32_t htonl(uint32_t AValue) { return ::htonl(AValue); }
-uint32_t ntohl(uint32_t AValue) { return ::ntohl(AValue); }
+// The C library turns these names into macros when optimising; the parentheses keep our
+// definitions from being expanded (the calls inside may use the macros).
+uint16_t(htons)(uint16_t AValue) { return ::htons(AValue); }
+uint16_t(ntohs)(uint16_t AValue) { return ::ntohs(AValue); }
+uint32_t(htonl)(uint32_t AValue) { return ::htonl(AValue); }
+uint32_t(ntohl)(uint32_t AValue) { return ::ntohl(AValue); }
 
 int32_t WSAGetLastError() { return t_last_error; }
 void WSASetLastError(int32_t AError) { t_last_error = AError; }
