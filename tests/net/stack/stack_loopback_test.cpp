@@ -52,12 +52,15 @@ class StackLoopback : public StackTest {
   }
 };
 
+// A label of 64 characters is refused by the resolver itself, so the test asks no name server
+// (tests send nothing beyond loopback) and cannot depend on one being reachable.
+const std::string kUnresolvableName = std::string(64, 'a') + ".invalid";
+
 TEST_F(StackLoopback, UnresolvableNameRaisesHostNotFound) {
   try {
-    Stack().HostToAddress("no-such-host.invalid");
+    Stack().HostToAddress(kUnresolvableName);
     FAIL() << "no exception";
   } catch (const EIdSocketError& e) {
-    if (e.LastError() == 11002) GTEST_SKIP() << "no name server reachable here";
     EXPECT_EQ(e.LastError(), 11001);
     const std::string tail = "Host nicht gefunden.";
     const std::string message = e.what();
@@ -82,10 +85,10 @@ TEST_F(StackLoopback, NamesOfThisMachineResolve) {
   EXPECT_EQ(&Stack().LocalAddresses(), &addresses);
 }
 
-TEST_F(StackLoopback, ReverseLookupNamesLoopbackAndRaisesForUnknownAddresses) {
+// Only loopback is looked up: any other address would send a query to the name server, and
+// tests send nothing beyond this machine.
+TEST_F(StackLoopback, ReverseLookupNamesLoopback) {
   EXPECT_FALSE(Stack().GetHostByAddr("127.0.0.1").empty());
-  // A documentation address has no name; the failure is raised, not returned.
-  EXPECT_THROW(Stack().GetHostByAddr("192.0.2.123"), EIdSocketError);
 }
 
 TEST_F(StackLoopback, ConnectToAClosedPortIsRefused) {
