@@ -5,6 +5,7 @@
 // Retrieval over a data connection builds on the state kept here (DataConnection, Passive,
 // ProbeResume).
 
+#include <concepts>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -81,6 +82,11 @@ class TIdFTP : public TIdTCPClient {
   // The first argument is the login switch, not a time-out. (The TCP client's Connect with a
   // time-out alone still opens the bare connection, as ConnectAndReadAll needs.)
   void Connect(bool AAutoLogin = true, int32_t ATimeout = TimeoutDefault);
+  // A lone number would silently convert to the login switch; a caller who means the bare
+  // TCP connect with a time-out names it: TIdTCPClient::Connect(ms).
+  template <typename T>
+    requires std::integral<T> && (!std::same_as<T, bool>)
+  void Connect(T ATimeout) = delete;
   void Login();
   void SendTransferType();
   void ChangeDir(const std::string& ADirectory);

@@ -37,7 +37,7 @@ class EIdProtocolReplyError : public EIdException {
  public:
   EIdProtocolReplyError(int32_t AReplyCode, std::string AMessage)
       : EIdException(std::move(AMessage)), reply_code_(AReplyCode) {}
-  int32_t ReplyErrorCode() const noexcept { return reply_code_; }
+  int32_t ReplyCode() const noexcept { return reply_code_; }
 
  private:
   int32_t reply_code_;

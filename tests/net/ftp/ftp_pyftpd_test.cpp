@@ -43,7 +43,7 @@ TEST(FtpWithPyftpd, LoginSystChangeDirAndAFailedChangeDirThatKeepsTheSession) {
     ftp.ChangeDir("no/such/folder");
     ADD_FAILURE() << "CWD into a missing folder accepted\n" << server.Log();
   } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyErrorCode(), 550);
+    EXPECT_EQ(e.ReplyCode(), 550);
     EXPECT_NE(std::string(e.what()).find("\r\n"), std::string::npos);
   }
   EXPECT_TRUE(ftp.Connected());
@@ -82,7 +82,7 @@ TEST(FtpWithPyftpd, WrongPasswordFailsWith530AndCanBeRetried) {
     ftp.Connect();
     ADD_FAILURE() << "logged in with a wrong password";
   } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyErrorCode(), 530);
+    EXPECT_EQ(e.ReplyCode(), 530);
   }
   EXPECT_FALSE(ftp.Connected());
 

@@ -79,6 +79,14 @@ TEST(FtpCreation, Defaults) {
   EXPECT_FALSE(ftp.Connected());
 }
 
+// ftp.Connect(5000) must not compile: the number would become the login switch.
+template <typename F>
+concept ConnectsWithANumberAlone = requires(F& f) { f.Connect(5000); };
+template <typename F>
+concept ConnectsWithLoginSwitchAndTimeout = requires(F& f) { f.Connect(true, 5000); };
+static_assert(!ConnectsWithANumberAlone<tavo::net::TIdFTP>);
+static_assert(ConnectsWithLoginSwitchAndTimeout<tavo::net::TIdFTP>);
+
 TEST(FtpCreation, ProxySettingsCopyAllFiveFieldsAndRefuseOtherClasses) {
   TIdFtpProxySettings s;
   s.SetProxyType(fpcmOpen);
@@ -145,7 +153,7 @@ TEST_F(FtpSession, PreliminaryGreetingFailsTheConnectAndClosesTheConnection) {
     ftp.Connect();
     ADD_FAILURE() << "120 accepted as greeting";
   } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyErrorCode(), 120);
+    EXPECT_EQ(e.ReplyCode(), 120);
     EXPECT_STREQ(e.what(), "ready in 5 minutes\r\n");
   }
   EXPECT_FALSE(ftp.Connected());
@@ -187,7 +195,7 @@ TEST_F(FtpSession, RefusedPasswordFailsWithTheServersCodeAndText) {
     ftp.Connect();
     ADD_FAILURE() << "530 accepted";
   } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyErrorCode(), 530);
+    EXPECT_EQ(e.ReplyCode(), 530);
     EXPECT_STREQ(e.what(), "Login incorrect.\r\n");
   }
   EXPECT_FALSE(ftp.Connected());
@@ -213,7 +221,7 @@ TEST_F(FtpSession, Syst502FailsTheConnect) {
     ftp.Connect();
     ADD_FAILURE() << "502 accepted for SYST";
   } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyErrorCode(), 502);
+    EXPECT_EQ(e.ReplyCode(), 502);
   }
   EXPECT_FALSE(ftp.Connected());
   ExpectPeerDone();
@@ -331,7 +339,7 @@ TEST_F(FtpSession, ChangeDirRawCommandAndRefusedLineBreaks) {
     ftp.ChangeDir("gone");
     ADD_FAILURE() << "550 accepted";
   } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyErrorCode(), 550);
+    EXPECT_EQ(e.ReplyCode(), 550);
     EXPECT_STREQ(e.what(), "No such\r\ndirectory.\r\n");
   }
   EXPECT_TRUE(ftp.Connected());

@@ -82,7 +82,7 @@ TEST_F(ReplyExchange, ContinuationLinesAndTheEndOfAMultiLineReply) {
     client.GetResponse(Codes{200});
     ADD_FAILURE() << "code 0 accepted";
   } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyErrorCode(), 0);
+    EXPECT_EQ(e.ReplyCode(), 0);
     EXPECT_STREQ(e.what(), "hello\r\n");
   }
   Finish();
@@ -116,7 +116,7 @@ TEST_F(ReplyExchange, SendCmdWritesOneLineAndChecksTheCode) {
     client.SendCmd("HELP", int16_t{200});
     ADD_FAILURE() << "502 accepted for 200";
   } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyErrorCode(), 502);
+    EXPECT_EQ(e.ReplyCode(), 502);
     EXPECT_STREQ(e.what(), "not implemented\r\n");
   }
   EXPECT_EQ(client.LastReply().NumericCode(), 502) << "a refused reply stays readable";
@@ -135,7 +135,7 @@ TEST_F(ReplyExchange, RefusedTwoLineReplyCarriesBothLinesInItsMessage) {
     client.SendCmd("CWD nowhere", Codes{200, 250});
     ADD_FAILURE() << "550 accepted";
   } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyErrorCode(), 550);
+    EXPECT_EQ(e.ReplyCode(), 550);
     EXPECT_STREQ(e.what(), "No such\r\ndirectory.\r\n");
   }
   // The other form raises the caller's own class with the same message.

@@ -49,7 +49,7 @@ TEST(ExceptionTree, ExtraFields) {
   EXPECT_EQ(socket_error.LastError(), 10061);
   EXPECT_STREQ(socket_error.what(), "refused");
   const EIdProtocolReplyError reply_error(550, "550 No such file");
-  EXPECT_EQ(reply_error.ReplyErrorCode(), 550);
+  EXPECT_EQ(reply_error.ReplyCode(), 550);
   EXPECT_STREQ(reply_error.what(), "550 No such file");
 }
 
