@@ -1,76 +1,10 @@
 #pragma once
-// A scratch folder and environment guards for the platform tests.
+// The platform tests use the shared scratch folder and environment guards.
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <optional>
-#include <string>
+#include "tests/support/scratch.h"
 
 namespace tavo::platform::test {
-
-// A fresh folder below /tmp, removed with everything in it when the test ends.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string templ = "/tmp/tavo-platform-XXXXXX";
-    if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = templ;
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  const std::string& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-  std::string Write(const std::string& name, const std::string& content, mode_t mode) const {
-    const std::string file = *this / name;
-    std::ofstream(file, std::ios::binary) << content;
-    ::chmod(file.c_str(), mode);
-    return file;
-  }
-
- private:
-  std::string path_;
-};
-
-// Sets (or, with nullopt, removes) an environment variable and puts the old value back.
-class EnvGuard {
- public:
-  EnvGuard(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = ::getenv(name)) old_ = old;
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~EnvGuard() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  EnvGuard(const EnvGuard&) = delete;
-  EnvGuard& operator=(const EnvGuard&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
-inline std::string ReadFile(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
+using tavo::test::EnvGuard;
+using tavo::test::ReadFile;
+using tavo::test::ScratchDir;
 }  // namespace tavo::platform::test

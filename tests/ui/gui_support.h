@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch.h"
 #include "ui/application.h"
 
 namespace tavo::test {
@@ -96,32 +97,6 @@ class BoxWatcher {
   std::vector<SeenBox> boxes_;
 };
 
-// Sets (or, with nullopt, removes) an environment variable and puts the old value back.
-class EnvGuard {
- public:
-  EnvGuard(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = ::getenv(name)) old_ = old;
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~EnvGuard() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  EnvGuard(const EnvGuard&) = delete;
-  EnvGuard& operator=(const EnvGuard&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
 // The locale the window reads, for the lifetime of the guard only.
 class LocaleGuard {
  public:
@@ -133,32 +108,6 @@ class LocaleGuard {
   EnvGuard messages_;
   EnvGuard lang_;
 };
-
-// A fresh folder below /tmp, removed with everything in it when the test ends.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string templ = "/tmp/tavo-gui-XXXXXX";
-    if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = templ;
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-inline std::string ReadFile(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // A stand-in for the desktop's opener, first on PATH while the guard lives; it records each
 // call's arguments in Record().
