@@ -24,6 +24,9 @@ inline constexpr const char kFtpCmdRestReset[] = "REST 0";
 inline constexpr const char kFtpCmdAbor[] = "ABOR";
 // USER line of the proxy that takes user@proxy-user@host in one go.
 inline constexpr const char kFtpUserPassProxyUser[] = "USER %s@%s@%s";
+// Joins the user name and the real server's name (or the password and the proxy's password)
+// when a proxy relays the login.
+inline constexpr const char kFtpProxyLoginSeparator[] = "@";
 // TYPE arguments.
 inline constexpr const char kFtpTypeAscii[] = "A";
 inline constexpr const char kFtpTypeBinary[] = "I";

@@ -93,7 +93,7 @@ void TIdFTP::Login() {
       break;
     case fpcmUserSite:
       SendProxyUserPass();
-      SendUserPass(username_ + "@" + Host(), password_);
+      SendUserPass(username_ + res::kFtpProxyLoginSeparator + Host(), password_);
       break;
     case fpcmSite:
       SendProxyUserPass();
@@ -111,7 +111,7 @@ void TIdFTP::Login() {
       if (SendCmd(user, std::vector<int16_t>{230, 331}) == 331) {
         const std::string pass = proxy.Password().empty()
                                      ? password_
-                                     : password_ + "@" + proxy.Password();
+                                     : password_ + res::kFtpProxyLoginSeparator + proxy.Password();
         SendCmd(res::kFtpCmdPass + pass, int16_t{230});
       }
       break;
