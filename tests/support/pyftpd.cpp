@@ -41,6 +41,23 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
+enum class ChildState { kRunning, kExited, kGone };
+
+// Waits up to `limit` for the child to end but leaves it unreaped: as a zombie it keeps its
+// process-group id reserved, so signalling the group afterwards cannot reach a stranger that
+// was handed the same number. kGone: someone else reaped it already.
+ChildState ExitedWithin(pid_t pid, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    siginfo_t info{};
+    const int r = ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
+    if (r == 0 && info.si_pid == pid) return ChildState::kExited;
+    if (r < 0 && errno == ECHILD) return ChildState::kGone;
+    if (std::chrono::steady_clock::now() >= end) return ChildState::kRunning;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
 // Waits for the child to end for at most `limit`; true when it was reaped.
 bool ReapWithin(pid_t pid, std::chrono::milliseconds limit) {
   const auto end = std::chrono::steady_clock::now() + limit;
@@ -98,6 +115,9 @@ PyFtpd::PyFtpd(PyFtpdOptions options) : options_(std::move(options)) {
   const int null_fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
   int out[2];
   if (err_fd < 0 || null_fd < 0 || ::pipe2(out, O_CLOEXEC) != 0) {
+    if (err_fd >= 0) ::close(err_fd);
+    if (null_fd >= 0) ::close(null_fd);
+    fs::remove_all(work_dir_);
     throw std::runtime_error("pyftpd: cannot prepare the child's files");
   }
   const pid_t parent = ::getpid();
@@ -119,6 +139,7 @@ PyFtpd::PyFtpd(PyFtpdOptions options) : options_(std::move(options)) {
   ::close(null_fd);
   if (pid_ < 0) {
     ::close(out[0]);
+    fs::remove_all(work_dir_);
     throw std::runtime_error("pyftpd: fork failed");
   }
   ::setpgid(pid_, pid_);  // also from here, so the group exists before we might signal it
@@ -161,11 +182,15 @@ PyFtpd::PyFtpd(PyFtpdOptions options) : options_(std::move(options)) {
 void PyFtpd::Stop() {
   if (pid_ <= 0) return;
   ::kill(-pid_, SIGTERM);
-  if (!ReapWithin(pid_, std::chrono::seconds(5))) {
+  ChildState state = ExitedWithin(pid_, std::chrono::seconds(5));
+  if (state == ChildState::kRunning) {
     ::kill(-pid_, SIGKILL);
-    ReapWithin(pid_, std::chrono::seconds(5));
+    state = ExitedWithin(pid_, std::chrono::seconds(5));
   }
-  ::kill(-pid_, SIGKILL);  // anything the server itself started
+  // Anything the server itself started goes too. The leader is not reaped yet, so the group id
+  // is still ours; once reaped, the number could belong to someone else's group.
+  if (state != ChildState::kGone) ::kill(-pid_, SIGKILL);
+  ReapWithin(pid_, std::chrono::seconds(5));
   pid_ = -1;
 }
 

@@ -10,8 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
+
+#include "tests/support/scratch.h"
 
 namespace tavo::testsupport {
 namespace {
@@ -57,6 +62,38 @@ TEST(PyFtpdLauncher, ServesOnLoopbackAndStopsCompletely) {
   }
   EXPECT_EQ(ConnectTo(port), -1) << "server still listening after the launcher was destroyed";
   EXPECT_FALSE(std::filesystem::exists(root)) << "temporary root left behind";
+}
+
+// A process counts as ended once it is gone or a zombie (nobody may have reaped it yet).
+bool Running(int pid) {
+  const std::string stat = test::ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  const size_t close_paren = stat.rfind(')');
+  if (close_paren == std::string::npos || close_paren + 2 >= stat.size()) return false;
+  return stat[close_paren + 2] != 'Z';
+}
+
+TEST(PyFtpdLauncher, ProcessesTheServerStartedEndWithIt) {
+  test::ScratchDir scratch;
+  const std::string pid_file = scratch / "child.pid";
+  PyFtpdOptions o;
+  o.handler_code =
+      "import subprocess\n"
+      "_child = subprocess.Popen(['/bin/sleep', '60'])\n"
+      "with open('" + pid_file + "', 'w') as f:\n"
+      "    f.write(str(_child.pid))\n";
+  int child = 0;
+  {
+    PyFtpd server(o);
+    child = std::atoi(test::ReadFile(pid_file).c_str());
+    ASSERT_GT(child, 0);
+    ASSERT_TRUE(Running(child));
+    EXPECT_NE(test::ReadFile("/proc/" + std::to_string(child) + "/cmdline").find("sleep"),
+              std::string::npos);
+  }
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (Running(child) && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(Running(child)) << "a process the server started outlived it";
 }
 
 TEST(PyFtpdLauncher, HandlerCodeInjectsFaults) {
