@@ -345,6 +345,12 @@ void TIdTCPConnection::ReadToStream(rtl::TStream& AStream, int64_t AByteCount,
         remaining -= k;
       }
     }
+    // A counted read that ends short, because the close was seen before this call or the
+    // connection was never open, must not pass for a complete one.
+    if (!AReadUntilDisconnect && remaining > 0) {
+      CheckClosed(true, true);
+      throw EIdNotConnected(res::kTcpNotConnected);
+    }
   } catch (...) {
     finish();
     throw;

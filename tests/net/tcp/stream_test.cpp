@@ -84,6 +84,30 @@ TEST(TcpReadToStream, CountedReadCutShortByThePeerKeepsTheStreamClean) {
   EXPECT_EQ(client.InboundBuffer().VisibleSize(), 6);
 }
 
+TEST(TcpReadToStream, CountedReadAfterTheCloseWasSeenRaisesInsteadOfEndingShort) {
+  ScriptedPeer peer;
+  peer.Send("123456").Close();
+  peer.Start();
+  TIdTCPClient client;
+  AimAt(client, peer);
+  client.Connect();
+  ASSERT_TRUE(peer.WaitScriptDone(5000));
+  while (client.Connected()) client.FillInputBuffer(false);  // the close is seen first
+  ASSERT_EQ(client.InboundBuffer().VisibleSize(), 6);
+
+  // Ten bytes were asked for and only six exist: that is no success.
+  rtl::TMemoryStream stream;
+  EXPECT_THROW(client.ReadToStream(stream, 10, false), EIdConnClosedGracefully);
+  EXPECT_EQ(stream.DataString(), "123456");  // what there was, and the stream cut after it
+  EXPECT_EQ(stream.Position(), stream.Size());
+
+  // Nor does a connection that was never opened deliver a counted read.
+  TIdTCPClient never;
+  rtl::TMemoryStream empty;
+  EXPECT_THROW(never.ReadToStream(empty, 10, false), EIdNotConnected);
+  EXPECT_EQ(empty.Size(), 0);
+}
+
 TEST(TcpReadToStream, LengthPrefixAndExactCount) {
   ScriptedPeer peer;
   peer.Send(std::string("\x00\x00\x00\x05", 4) + "hello" + "world!" +
