@@ -131,14 +131,23 @@ void TIdIOHandlerSocket::ConnectWithTimeout(int32_t ATimeout) {
   const bool infinite = ATimeout == TimeoutInfinite;
   int32_t remaining = infinite ? slice + 1 : ATimeout;
 
-  while (slice < remaining) {
-    platform::Sleep(static_cast<uint32_t>(slice));
-    remaining = infinite ? slice + 1 : remaining - slice;
-    RunIdleHook(true, false);
-    if (thread.Finished()) {
-      remaining = 0;
-      break;
+  try {
+    while (slice < remaining) {
+      platform::Sleep(static_cast<uint32_t>(slice));
+      remaining = infinite ? slice + 1 : remaining - slice;
+      RunIdleHook(true, false);
+      if (thread.Finished()) {
+        remaining = 0;
+        break;
+      }
     }
+  } catch (...) {
+    // The idle hook failed. The thread's destructor joins it, and a connect nobody answers
+    // blocks for as long as the platform allows; closing the socket ends it now.
+    thread.Terminate();
+    Close();
+    thread.WaitFor();
+    throw;
   }
   if (remaining > 0) platform::Sleep(static_cast<uint32_t>(remaining));
 

@@ -269,6 +269,31 @@ TEST(TcpConnect, IdleHookIsGivenTimeWhileConnectAndReadWait) {
   EXPECT_GE(hook.calls, 4);
 }
 
+struct FailingHook : TIdAntiFreezeBase {
+  void ProcessPending() override { throw EIdException("hook failed"); }
+};
+
+TEST(TcpConnect, FailingIdleHookEndsATimedConnectWithoutWaitingForThePlatform) {
+  FailingHook hook;
+  hook.SetIdleTimeOut(50);
+  StalledListener stalled;
+  TIdTCPClient client;
+  client.SetHost("127.0.0.1");
+  client.SetPort(stalled.Port());
+  const auto t0 = Clock::now();
+  try {
+    client.Connect(5000);
+    FAIL() << "connected to a full queue";
+  } catch (const EIdException& e) {
+    EXPECT_STREQ(e.what(), "hook failed");
+  }
+  // The connect thread is stopped by closing its socket, not waited out (that would take
+  // as long as the platform lets a connect hang, minutes here).
+  EXPECT_LT(MillisSince(t0), 3000);
+  ASSERT_NE(client.IOHandler(), nullptr);
+  EXPECT_FALSE(client.IOHandler()->Connected());
+}
+
 TEST(TcpConnect, SharedSocksSettingsNeverDangle) {
   rtl::TComponent owner;
   auto* shared = new TIdSocksInfo(&owner);
