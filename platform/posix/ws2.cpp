@@ -421,6 +421,9 @@ int32_t select(TFdSet* ARead, TFdSet* AWrite, TFdSet* AExcept, const TTimeVal* A
     if (sets[s]->Count > static_cast<uint32_t>(kFdSetSize)) return Fail(kWsaEInval);
     for (uint32_t i = 0; i < sets[s]->Count; ++i) {
       const TSocket fd = sets[s]->Sockets[i];
+      // poll() skips negative numbers silently, so a set holding only -1 would wait out its
+      // whole time-out (for ever without one); Windows refuses such a set as "not a socket".
+      if (fd < 0) return Fail(kWsaENotSock);
       nfds_t j = 0;
       while (j < count && fds[j].fd != fd) ++j;
       if (j == count) fds[count++] = pollfd{fd, 0, 0};

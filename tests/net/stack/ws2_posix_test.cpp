@@ -110,6 +110,14 @@ TEST(Ws2Posix, SelectOnAClosedSocketReportsNotASocket) {
   EXPECT_EQ(WSAGetLastError(), kWsaENotSock);
 }
 
+TEST(Ws2Posix, SelectOnAnInvalidNumberReportsNotASocketInsteadOfWaiting) {
+  TFdSet set;
+  set.Sockets[set.Count++] = kInvalidSocket;
+  const TTimeVal zero{0, 0};
+  EXPECT_EQ(select(&set, nullptr, nullptr, &zero), -1);
+  EXPECT_EQ(WSAGetLastError(), kWsaENotSock);
+}
+
 TEST(Ws2Posix, ClosingWakesABlockedReceiveInAnotherThread) {
   uint16_t port = 0;
   const TSocket listener = Listener(port);
