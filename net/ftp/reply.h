@@ -18,6 +18,11 @@ class EIdCommandLineBreak : public EIdException {
   using EIdException::EIdException;
 };
 
+// Raises EIdCommandLineBreak when ALine holds CR or LF. SendCmd checks every line with it; a
+// command written with WriteLn directly (a transfer command whose reply is read later) must be
+// checked with it first as well.
+void CheckCommandLine(const std::string& ALine);
+
 class TIdRFCReply : public rtl::TPersistent {
  public:
   TIdRFCReply() = default;  // a new reply is clear

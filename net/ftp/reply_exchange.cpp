@@ -24,14 +24,18 @@ bool SameTextPrefix(const std::string& line, const std::string& marker) {
 
 }  // namespace
 
-TIdRFCReply& TIdTCPConnection::GreetingReply() const { return *greeting_reply_; }
-TIdRFCReply& TIdTCPConnection::LastReply() const { return *last_reply_; }
-
-int16_t TIdTCPConnection::SendCmd(const std::string& ALine, const std::vector<int16_t>& AAccepted) {
+void CheckCommandLine(const std::string& ALine) {
   // A line break inside the line would let the rest of it (a directory or file name, say)
   // reach the server as commands of their own; nothing of such a line is sent.
   if (ALine.find_first_of("\r\n") != std::string::npos)
     throw EIdCommandLineBreak(res::kFtpCommandLineBreak);
+}
+
+TIdRFCReply& TIdTCPConnection::GreetingReply() const { return *greeting_reply_; }
+TIdRFCReply& TIdTCPConnection::LastReply() const { return *last_reply_; }
+
+int16_t TIdTCPConnection::SendCmd(const std::string& ALine, const std::vector<int16_t>& AAccepted) {
+  CheckCommandLine(ALine);
   WriteLn(ALine);
   return GetResponse(AAccepted);
 }

@@ -158,6 +158,19 @@ TEST(RFCReply, ParseOddFirstLines) {
   EXPECT_EQ(r.Text()[0], "");
 }
 
+TEST(CommandLine, LineBreaksAnywhereAreRefusedWithTheirOwnMessage) {
+  for (const std::string bad : {"RETR a\r\nDELE b", "RETR a\n", "\rRETR a", "\r\n"}) {
+    try {
+      CheckCommandLine(bad);
+      ADD_FAILURE() << "accepted a line break";
+    } catch (const EIdCommandLineBreak& e) {
+      EXPECT_STREQ(e.what(), "Befehlszeile enthält einen Zeilenumbruch und wird nicht gesendet");
+    }
+  }
+  EXPECT_NO_THROW(CheckCommandLine(""));
+  EXPECT_NO_THROW(CheckCommandLine("RETR name with blanks\t.dat"));
+}
+
 TEST(RFCReply, ParseEmptyListLeavesTheReplyClear) {
   TIdRFCReply r;
   r.ParseReplyLines(Lines({"500 x"}));
