@@ -42,9 +42,10 @@ FARPROC Resolve(const char* AName) {
   }
   const FARPROC address = ::GetProcAddress(library, AName);
   if (!address) {
-    // An export the library lacks: report it instead of calling through nothing.
-    RaiseStubError(rtl::Format(res::kWinsock2CallError, {AName}),
-                   static_cast<uint32_t>(::GetLastError()));
+    // An export the library lacks: report it instead of calling through nothing. The error
+    // number is taken before the message is built, which may touch the heap.
+    const auto error = static_cast<uint32_t>(::GetLastError());
+    RaiseStubError(rtl::Format(res::kWinsock2CallError, {AName}), error);
   }
   return address;
 }
@@ -188,8 +189,8 @@ int32_t WSAStartup(uint16_t AVersion) {
   if (g_library.load()) return 0;
   const HMODULE library = ::LoadLibraryA(res::kWinsock2LibraryName);
   if (!library) {
-    RaiseStubError(rtl::Format(res::kWinsock2LoadError, {res::kWinsock2LibraryName}),
-                   static_cast<uint32_t>(::GetLastError()));
+    const auto error = static_cast<uint32_t>(::GetLastError());
+    RaiseStubError(rtl::Format(res::kWinsock2LoadError, {res::kWinsock2LibraryName}), error);
   }
   HMODULE expected = nullptr;
   if (!g_library.compare_exchange_strong(expected, library)) {
@@ -198,7 +199,12 @@ int32_t WSAStartup(uint16_t AVersion) {
   using Fn = int(WSAAPI*)(WORD, LPWSADATA);
   const Fn startup = ResolveAs<Fn>("WSAStartup");
   WSADATA data;
-  return startup(AVersion, &data);
+  const int result = startup(AVersion, &data);
+  // A loaded library stands for a started one: the next start-up returns 0 without asking the
+  // platform. After a refused start-up it must not stay loaded, or the next stack would count
+  // as started and every socket call would fail with "not started" (10093).
+  if (result != 0) UnloadLibrary();
+  return result;
 }
 
 int32_t WSACleanup() { return g_WSACleanup.load()(); }
