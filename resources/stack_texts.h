@@ -57,6 +57,10 @@ inline constexpr TSocketErrorText kSocketErrorTexts[] = {
     {10066, "Verzeichnis ist nicht leer"},
 };
 
+// The host name that is never looked up (compared ignoring letter case), and its address.
+inline constexpr const char kLocalHostName[] = "LOCALHOST";
+inline constexpr const char kLoopbackAddress[] = "127.0.0.1";
+
 // The platform stack's own entry, consulted before the table: 11001, host not found.
 inline constexpr const char kHostNotFound[] = "Host nicht gefunden.";
 

@@ -71,7 +71,7 @@ std::string TIdStack::ErrorText(int32_t AErrorNumber) {
 }
 
 std::string TIdStack::HostToAddress(const std::string& AHost) {
-  if (EqualsIgnoringCase(AHost, "LOCALHOST")) return "127.0.0.1";
+  if (EqualsIgnoringCase(AHost, res::kLocalHostName)) return res::kLoopbackAddress;
   if (IsDottedAddress(AHost)) return AHost;
   return GetHostByName(AHost);
 }
