@@ -83,6 +83,13 @@ TEST(ShellOpen, StartsANativeBinary) {
   EXPECT_EQ(ShellOpen(program), kShellOk);
 }
 
+TEST(ShellOpen, ABrokenProgramIsNotAValidProgram) {
+  ScratchDir dir;
+  // Looks like a native program by its first bytes, but the system cannot load it.
+  const std::string program = dir.Write("BrisaUpdate.exe", std::string("\x7f" "ELF") + "garbage", 0700);
+  EXPECT_EQ(ShellOpen(program), 11);  // the shell's "not a valid program"
+}
+
 TEST(ShellOpen, AScriptWhoseInterpreterIsMissingIsAFailure) {
   ScratchDir dir;
   const std::string script = dir.Write("bad.sh", "#!/nonexistent/interpreter\n", 0755);
