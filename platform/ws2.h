@@ -8,7 +8,7 @@
 //  - posix/: BSD sockets. One table translates errno and resolver failures into the Windows
 //    numbers. Sends never raise SIGPIPE. Select is built on poll(), so socket numbers of any
 //    size are safe. Closing a socket wakes calls blocked on it in other threads (as closing
-//    does on Windows); such a call fails with 10038.
+//    does on Windows); such a call fails with 10038, or a receive ends with 0 as at a close.
 //  - win32/: "WS2_32.DLL" is loaded at run time by WSAStartup; every other entry point is
 //    bound on its first call. An entry point the library lacks is never entered.
 //
