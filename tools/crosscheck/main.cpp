@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/locale.h"
 #include "platform/shell.h"
+#include "platform/ws2.h"
 #include "rtl/convert.h"
 #include "rtl/streams.h"
 
@@ -41,6 +42,19 @@ void CheckPlatform() {
   const int missing = tavo::platform::ShellOpen(folder + "no-such-program.exe");
   Check(missing == tavo::platform::kShellFileNotFound, "shell open of a missing file",
         std::to_string(missing));
+}
+
+// A refused start-up must not leave the socket library half started: the next start-up has
+// to ask the platform again, and sockets must work after it.
+void CheckSocketLibraryStartUp() {
+  namespace ws2 = tavo::platform::ws2;
+  Check(ws2::WSAStartup(0) != 0, "start-up with version 0", "refused");
+  Check(ws2::WSAStartup(0x0202) == 0, "start-up with version 2.2", "accepted");
+  const ws2::TSocket s = ws2::socket(2, 1, 0);
+  Check(s != ws2::kInvalidSocket, "socket after start-up", std::to_string(s));
+  if (s != ws2::kInvalidSocket) ws2::closesocket(s);
+  // No clean-up here: once the library is loaded, the stack's own start-up returns at once
+  // without asking the platform, so the platform start-up made here must stay in force.
 }
 
 void CheckNetwork() {
@@ -90,6 +104,7 @@ void CheckNetwork() {
 int main() {
   try {
     CheckPlatform();
+    CheckSocketLibraryStartUp();
     CheckNetwork();
   } catch (const std::exception& e) {
     std::printf("FAIL unexpected error: %s\n", e.what());
