@@ -40,6 +40,11 @@ int16_t TIdTCPConnection::SendCmd(const std::string& ALine, const std::vector<in
   return GetResponse(AAccepted);
 }
 
+int16_t TIdTCPConnection::SendCmd(const std::string& ALine,
+                                  std::initializer_list<int16_t> AAccepted) {
+  return SendCmd(ALine, std::vector<int16_t>(AAccepted));
+}
+
 int16_t TIdTCPConnection::SendCmd(const std::string& ALine, int16_t AAccepted) {
   if (AAccepted == -1) return SendCmd(ALine, std::vector<int16_t>{});
   return SendCmd(ALine, std::vector<int16_t>{AAccepted});

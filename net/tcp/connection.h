@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -85,6 +86,9 @@ class TIdTCPConnection : public TIdComponent {
   // ---- command/reply exchange, non-virtual (defined in net/ftp/reply_exchange.cpp) ---------
   // -1 accepts any code.
   int16_t SendCmd(const std::string& ALine, int16_t AAccepted = -1);
+  // A braced list ({}, {200}, {200, 250}) is a list of codes: without this overload {} and
+  // {200} would pick the single-code form above, and {} would then mean "only code 0".
+  int16_t SendCmd(const std::string& ALine, std::initializer_list<int16_t> AAccepted);
   void ReadReplyLines();
   TIdRFCReply& GreetingReply() const;
   TIdRFCReply& LastReply() const;

@@ -121,8 +121,8 @@ TEST_F(ReplyExchange, SendCmdWritesOneLineAndChecksTheCode) {
   }
   EXPECT_EQ(client.LastReply().NumericCode(), 502) << "a refused reply stays readable";
   EXPECT_TRUE(client.Connected()) << "a refused reply leaves the connection open";
-  EXPECT_EQ(client.SendCmd("STAT", Codes{200, 211}), 211);
-  EXPECT_EQ(client.SendCmd("", Codes{}), 500) << "an empty list accepts every code";
+  EXPECT_EQ(client.SendCmd("STAT", {200, 211}), 211);
+  EXPECT_EQ(client.SendCmd("", {}), 500) << "an empty braced list accepts every code";
   EXPECT_EQ(client.SendCmd("FEAT", Codes{}), 502);
   Finish();
   EXPECT_EQ(peer.Received(), "NOOP\r\nHELP\r\nSTAT\r\n\r\nFEAT\r\n");
