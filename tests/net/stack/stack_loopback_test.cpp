@@ -4,6 +4,9 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "net/stack/socket_handle.h"
@@ -71,10 +74,29 @@ TEST_F(StackLoopback, UnresolvableNameRaisesHostNotFound) {
   }
 }
 
+// True when /etc/hosts names the host, so that looking it up asks no name server.
+bool ListedInHostsFile(const std::string& AHost) {
+  std::ifstream hosts("/etc/hosts");
+  std::string line;
+  while (std::getline(hosts, line)) {
+    std::istringstream fields(line.substr(0, line.find('#')));
+    std::string field;
+    fields >> field;  // the address
+    while (fields >> field)
+      if (field == AHost) return true;
+  }
+  return false;
+}
+
 TEST_F(StackLoopback, NamesOfThisMachineResolve) {
   EXPECT_EQ(Stack().GetHostByName("127.0.0.1"), "127.0.0.1");
   const std::string host = Stack().GetHostName();
   ASSERT_FALSE(host.empty());
+  // The local addresses come from a look-up of this machine's own name. Where /etc/hosts does
+  // not list it (a bare build container), that look-up would go to the network's name server,
+  // which tests never contact.
+  if (!ListedInHostsFile(host))
+    GTEST_SKIP() << "\"" << host << "\" is not in /etc/hosts; its look-up would leave this machine";
   const rtl::TStringList& addresses = Stack().LocalAddresses();
   ASSERT_GT(addresses.Count(), 0);
   EXPECT_TRUE(Stack().IsDottedAddress(addresses[0]));
