@@ -19,7 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class SocketHandleTest : public StackTest {
+class SocketHandleTest : public LoopbackTest {
  protected:
   // A free port, as the system hands them out, not held by anyone afterwards.
   int32_t FreePort() {
@@ -28,12 +28,6 @@ class SocketHandleTest : public StackTest {
     probe.SetIP("127.0.0.1");
     probe.Bind();
     return probe.Port();
-  }
-  void Listen(TIdSocketHandle& AListener) {
-    AListener.OpenSocket();
-    AListener.SetIP("127.0.0.1");
-    AListener.Bind();
-    AListener.Listen(5);
   }
 };
 
@@ -190,14 +184,9 @@ TEST_F(SocketHandleTest, AnExplicitPortIgnoresTheRange) {
 }
 
 TEST_F(SocketHandleTest, DataTravelsAndAClosedPeerReadsAsZero) {
-  TIdSocketHandle listener;
-  Listen(listener);
-  TIdSocketHandle client;
-  client.OpenSocket();
-  client.SetPeerAddress("127.0.0.1", listener.Port());
-  ASSERT_EQ(client.Connect(), 0);
-  TIdSocketHandle server;
-  ASSERT_TRUE(server.Accept(listener.Handle()));
+  TIdSocketHandle listener, client, server;
+  ConnectPair(listener, client, server);
+  if (HasFatalFailure()) return;
   EXPECT_TRUE(server.Allocated());
   EXPECT_EQ(server.Port(), listener.Port());
   EXPECT_EQ(server.PeerPort(), client.Port());
@@ -307,14 +296,9 @@ struct CountingHook {
 };
 
 TEST_F(SocketHandleTest, AnIdleHookCutsTheWaitIntoSlices) {
-  TIdSocketHandle listener;
-  Listen(listener);
-  TIdSocketHandle client;
-  client.OpenSocket();
-  client.SetPeerAddress("127.0.0.1", listener.Port());
-  ASSERT_EQ(client.Connect(), 0);
-  TIdSocketHandle server;
-  ASSERT_TRUE(server.Accept(listener.Handle()));
+  TIdSocketHandle listener, client, server;
+  ConnectPair(listener, client, server);
+  if (HasFatalFailure()) return;
 
   CountingHook::runs = 0;
   CountingHook::idle_runs = 0;

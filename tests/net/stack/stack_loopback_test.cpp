@@ -36,24 +36,7 @@ class UnboundedList : public TIdSocketList {
   std::vector<TIdStackSocketHandle> items;
 };
 
-class StackLoopback : public StackTest {
- protected:
-  // A listening socket on 127.0.0.1 and a free port chosen by the system.
-  void Listen(TIdSocketHandle& AListener) {
-    AListener.OpenSocket();
-    AListener.SetIP("127.0.0.1");
-    AListener.Bind();
-    AListener.Listen(5);
-  }
-  void ConnectPair(TIdSocketHandle& AListener, TIdSocketHandle& AClient,
-                   TIdSocketHandle& AServer) {
-    Listen(AListener);
-    AClient.OpenSocket();
-    AClient.SetPeerAddress("127.0.0.1", AListener.Port());
-    ASSERT_FALSE(Stack().CheckResult(AClient.Connect()));
-    ASSERT_TRUE(AServer.Accept(AListener.Handle()));
-  }
-};
+class StackLoopback : public LoopbackTest {};
 
 // A label of 64 characters is refused by the resolver itself, so the test asks no name server
 // (tests send nothing beyond loopback) and cannot depend on one being reachable.
