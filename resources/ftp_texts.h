@@ -31,8 +31,4 @@ inline constexpr const char kFtpProxyLoginSeparator[] = "@";
 inline constexpr const char kFtpTypeAscii[] = "A";
 inline constexpr const char kFtpTypeBinary[] = "I";
 
-// Refusal of a command line that would break out of its one line (see SendCmd).
-inline constexpr const char kFtpCommandLineBreak[] =
-    "Befehlszeile enthält einen Zeilenumbruch und wird nicht gesendet";
-
 }  // namespace tavo::res

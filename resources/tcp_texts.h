@@ -36,4 +36,8 @@ inline constexpr const char kTcpInvalidLength[] = "Ungültige Längenangabe (%d)
 inline constexpr const char kTcpSocksVersionUnsupported[] =
     "SOCKS-Version %d wird nicht unterstützt.";
 
+// Refusal of a command line that would break out of its one line (see SendCmd).
+inline constexpr const char kTcpCommandLineBreak[] =
+    "Befehlszeile enthält einen Zeilenumbruch und wird nicht gesendet";
+
 }  // namespace tavo::res

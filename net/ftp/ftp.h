@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "net/ftp/reply.h"
+#include "net/tcp/reply.h"
 #include "net/tcp/connection.h"
 #include "rtl/persistent.h"
 #include "rtl/streams.h"

@@ -5,7 +5,7 @@
 #include <limits>
 #include <string_view>
 
-#include "net/ftp/reply.h"
+#include "net/tcp/reply.h"
 #include "net/stack/exceptions.h"
 #include "net/stack/socket_handle.h"
 #include "net/stack/stack.h"

@@ -2,7 +2,7 @@
 // One TCP connection, seen from three sides: its lifecycle (transport, closed-connection
 // checks, disconnect), buffered input and output (lines, blocks, streams, time-outs), and the
 // command/reply exchange of line protocols. The exchange is declared here, in its slot
-// positions, and defined beside the reply type in net/ftp/reply_exchange.cpp.
+// positions, and defined beside the reply type in net/tcp/reply_exchange.cpp.
 //
 // TIdTCPClient adds the outgoing connect to Host:Port.
 
@@ -15,11 +15,11 @@
 
 #include "net/tcp/buffer.h"
 #include "net/tcp/component.h"
+#include "net/tcp/reply.h"
 #include "rtl/streams.h"
 
 namespace tavo::net {
 
-class TIdRFCReply;
 class TIdIOHandler;
 class TIdIOHandlerSocket;
 class TIdConnectionIntercept;
@@ -45,7 +45,7 @@ class TIdTCPConnection : public TIdComponent {
   virtual void CheckClosed(bool ARaiseExceptionIfDisconnected = true, bool AIgnoreBuffer = false);
   // Reads what is waiting (1 ms) and so processes a close by the peer.
   virtual void ProbeClosed(bool ARaiseExceptionIfDisconnected = false);
-  // Command/reply exchange (defined in net/ftp/reply_exchange.cpp).
+  // Command/reply exchange (defined in net/tcp/reply_exchange.cpp).
   virtual int16_t CheckReplyCode(int16_t ACode, const std::vector<int16_t>& AAccepted);
   // Runs CheckClosed(false, false) first, so it notices a close by the peer.
   virtual bool Connected();
@@ -53,7 +53,7 @@ class TIdTCPConnection : public TIdComponent {
   virtual void Disconnect();
   // Closes the transport without status or event.
   virtual void CloseTransport();
-  // Command/reply exchange (defined in net/ftp/reply_exchange.cpp).
+  // Command/reply exchange (defined in net/tcp/reply_exchange.cpp).
   virtual int16_t GetResponse(const std::vector<int16_t>& AAccepted);
   [[noreturn]] virtual void RaiseReplyError();
   // The class form: the caller passes a function that throws its exception class with the
@@ -71,7 +71,7 @@ class TIdTCPConnection : public TIdComponent {
   // out raises EIdReadTimeout like the default one does.
   virtual std::string ReadLn(const std::string& ATerminator = std::string(),
                              int32_t ATimeout = TimeoutDefault, int32_t AMaxLineLength = -1);
-  // Command/reply exchange (defined in net/ftp/reply_exchange.cpp).
+  // Command/reply exchange (defined in net/tcp/reply_exchange.cpp).
   virtual int16_t SendCmd(const std::string& ALine, const std::vector<int16_t>& AAccepted);
   virtual void Write(const std::string& AOut);
   // AOut followed by CR LF.
@@ -83,7 +83,7 @@ class TIdTCPConnection : public TIdComponent {
   // Sends the whole file; returns its size.
   virtual int64_t SendFile(const std::string& AFile, bool AEnableTransferFile = false);
 
-  // ---- command/reply exchange, non-virtual (defined in net/ftp/reply_exchange.cpp) ---------
+  // ---- command/reply exchange, non-virtual (defined in net/tcp/reply_exchange.cpp) ---------
   // -1 accepts any code.
   int16_t SendCmd(const std::string& ALine, int16_t AAccepted = -1);
   // A braced list ({}, {200}, {200, 250}) is a list of codes: without this overload {} and

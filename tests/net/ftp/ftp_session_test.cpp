@@ -12,7 +12,7 @@
 
 #include "net/ftp/ftp.h"
 #include "net/stack/exceptions.h"
-#include "net/ftp/reply.h"
+#include "net/tcp/reply.h"
 #include "tests/net/ftp/ftp_test_util.h"
 #include "tests/support/scripted_peer.h"
 

@@ -1,8 +1,8 @@
-#include "net/ftp/reply.h"
+#include "net/tcp/reply.h"
 
 #include <cstdint>
 
-#include "net/ftp/trim.h"
+#include "net/tcp/trim.h"
 #include "rtl/convert.h"
 
 namespace tavo::net {
@@ -51,7 +51,7 @@ void TIdRFCReply::ParseReplyLines(const rtl::TStringList& ALines) {
   Clear();
   if (ALines.Count() == 0) return;
   const std::string& first = ALines[0];
-  std::string code = ftp_detail::TrimBlanks(std::string_view(first).substr(0, 4));
+  std::string code = tcp_detail::TrimBlanks(std::string_view(first).substr(0, 4));
   if (code.size() == 4 && code[3] == '-') code.pop_back();
   SetTextCode(code);
   for (const auto& line : ALines.Items())

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "net/ftp/reply.h"
+#include "net/tcp/reply.h"
 #include "net/stack/exceptions.h"
 #include "net/tcp/connection.h"
-#include "resources/ftp_texts.h"
+#include "resources/tcp_texts.h"
 #include "rtl/strings.h"
 
 namespace tavo::net {
@@ -28,7 +28,7 @@ void CheckCommandLine(const std::string& ALine) {
   // A line break inside the line would let the rest of it (a directory or file name, say)
   // reach the server as commands of their own; nothing of such a line is sent.
   if (ALine.find_first_of("\r\n") != std::string::npos)
-    throw EIdCommandLineBreak(res::kFtpCommandLineBreak);
+    throw EIdCommandLineBreak(res::kTcpCommandLineBreak);
 }
 
 TIdRFCReply& TIdTCPConnection::GreetingReply() const { return *greeting_reply_; }

@@ -8,7 +8,7 @@
 
 #include "net/stack/exceptions.h"
 #include "net/tcp/connection.h"
-#include "tests/net/ftp/ftp_test_util.h"
+#include "tests/net/tcp/tcp_test_util.h"
 #include "tests/support/scripted_peer.h"
 
 namespace tavo::net {
@@ -21,7 +21,8 @@ class ReplyExchange : public ::testing::Test {
  protected:
   void Open() {
     peer.Start();
-    ftptest::AimAt(client, peer);
+    tcptest::AimAt(client, peer);
+    client.SetReadTimeout(10000);
     client.Connect();
   }
   void Finish() {

@@ -1,4 +1,4 @@
-#include "net/ftp/reply.h"
+#include "net/tcp/reply.h"
 
 #include <gtest/gtest.h>
 

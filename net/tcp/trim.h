@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace tavo::net::ftp_detail {
+namespace tavo::net::tcp_detail {
 
 inline std::string TrimBlanks(std::string_view s) {
   size_t b = 0, e = s.size();
@@ -14,4 +14,4 @@ inline std::string TrimBlanks(std::string_view s) {
   return std::string(s.substr(b, e - b));
 }
 
-}  // namespace tavo::net::ftp_detail
+}  // namespace tavo::net::tcp_detail
