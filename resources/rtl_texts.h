@@ -6,4 +6,11 @@ namespace tavo::res {
 // Assigning settings between objects whose classes do not fit: source class, target class.
 inline constexpr const char kAssignError[] = "%s kann nicht zu %s zugewiesen werden";
 
+// A file stream that cannot be made: the full path, then the system's reason.
+inline constexpr const char kFCreateError[] = "Datei \"%s\" kann nicht erstellt werden. %s";
+inline constexpr const char kFOpenError[] = "Datei %s kann nicht geöffnet werden. %s";
+
+// Text that is no number under the runtime's conversion rules.
+inline constexpr const char kInvalidInteger[] = "'%s' is not a valid integer value";
+
 }  // namespace tavo::res

@@ -2,7 +2,9 @@
 
 #include <limits>
 
+#include "resources/rtl_texts.h"
 #include "rtl/exception.h"
+#include "rtl/format.h"
 
 namespace tavo::rtl {
 namespace {
@@ -63,7 +65,7 @@ bool TryParse(std::string_view text, T& value) {
 }
 
 [[noreturn]] void RaiseConvertError(std::string_view text) {
-  throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
+  throw EConvertError(Format(res::kInvalidInteger, {std::string(text)}));
 }
 
 }  // namespace

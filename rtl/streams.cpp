@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "resources/rtl_texts.h"
 #include "rtl/exception.h"
+#include "rtl/format.h"
 
 namespace tavo::rtl {
 
@@ -69,9 +71,13 @@ TFileStream::TFileStream(const std::string& path, uint32_t mode) : path_(path), 
   errno = 0;
   if (file_.open(path, om) == nullptr) {
     const int err = errno;
-    std::string why = err != 0 ? std::string(". ") + std::strerror(err) : std::string();
-    if (mode == fmCreate) throw EFCreateError("Cannot create file \"" + path + "\"" + why);
-    throw EFOpenError("Cannot open file \"" + path + "\"" + why);
+    // The user sees which file, wherever the program was started from, and why.
+    std::error_code ec;
+    std::string full = std::filesystem::absolute(path, ec).string();
+    if (ec) full = path;
+    const std::string why = std::strerror(err != 0 ? err : EIO);
+    if (mode == fmCreate) throw EFCreateError(Format(res::kFCreateError, {full, why}));
+    throw EFOpenError(Format(res::kFOpenError, {full, why}));
   }
 }
 

@@ -45,8 +45,8 @@ enum TFileMode : uint32_t {
 
 class TFileStream : public TStream {
  public:
-  // Raises EFCreateError "Cannot create file \"<path>\"" or EFOpenError "Cannot open file
-  // \"<path>\"" with the system's reason appended.
+  // Raises EFCreateError 'Datei "<full path>" kann nicht erstellt werden. <reason>' or
+  // EFOpenError "Datei <full path> kann nicht geöffnet werden. <reason>".
   TFileStream(const std::string& path, uint32_t mode);
   ~TFileStream() override;
 

@@ -67,15 +67,23 @@ TEST(StreamsTest, FileStreamCreateReplacesAndOpenKeeps) {
   std::filesystem::remove(path);
 }
 
-TEST(StreamsTest, FileStreamErrorsNameTheFile) {
+TEST(StreamsTest, FileStreamErrorsNameTheFullPathAndTheReason) {
   try {
     TFileStream f("/nonexistent-dir/x.bin", fmCreate);
-    FAIL();
+    FAIL() << "created a file in a missing folder";
   } catch (const EFCreateError& e) {
-    EXPECT_NE(std::string(e.what()).find("Cannot create file \"/nonexistent-dir/x.bin\""),
-              std::string::npos);
+    EXPECT_STREQ(e.what(),
+                 "Datei \"/nonexistent-dir/x.bin\" kann nicht erstellt werden. "
+                 "No such file or directory");
   }
-  EXPECT_THROW(TFileStream("/nonexistent-dir/x.bin", fmOpenRead), EFOpenError);
+  try {
+    TFileStream f("no-such-file.bin", fmOpenWrite);
+    FAIL() << "opened a missing file";
+  } catch (const EFOpenError& e) {
+    const std::string full = (std::filesystem::current_path() / "no-such-file.bin").string();
+    EXPECT_EQ(std::string(e.what()),
+              "Datei " + full + " kann nicht geöffnet werden. No such file or directory");
+  }
 }
 
 TEST(StreamsTest, CopyFromCopiesAllOrACount) {
