@@ -3,11 +3,12 @@
 // 127.0.0.1 at an ephemeral port. The constructor returns once the server listens; the
 // destructor stops the server's whole process group, also when the test failed.
 
-#include <sys/types.h>
-
+#include <memory>
 #include <string>
 
 namespace tavo::testsupport {
+
+class ChildProcess;
 
 struct PyFtpdOptions {
   std::string user = "tester";  // empty: no named account
@@ -54,7 +55,7 @@ class PyFtpd {
   int port_ = 0;
   std::string work_dir_;  // temporary folder for the log, the handler file, maybe the root
   std::string root_;
-  pid_t pid_ = -1;
+  std::unique_ptr<ChildProcess> process_;
 };
 
 // Path of the server script beside this file.

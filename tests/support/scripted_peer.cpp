@@ -59,13 +59,7 @@ ScriptedPeer::Step ScriptedPeer::AcceptStep() {
       if (::poll(&pfd, 1, kSliceMs) > 0) {
         const int fd = ::accept4(p.listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd >= 0) {
-          const int one = 1;
-          ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-          std::lock_guard<std::mutex> lock(p.mu_);
-          p.open_fds_.push_back(fd);
-          conn.index = static_cast<int>(p.received_.size());
-          p.received_.emplace_back();
-          conn.fd = fd;
+          p.Adopt(conn, fd);
           return true;
         }
       }
@@ -192,9 +186,54 @@ ScriptedPeer& ScriptedPeer::Reset() {
       std::lock_guard<std::mutex> lock(p.mu_);
       p.open_fds_.erase(std::remove(p.open_fds_.begin(), p.open_fds_.end(), conn.fd),
                         p.open_fds_.end());
+      std::replace(p.conn_fds_.begin(), p.conn_fds_.end(), conn.fd, -1);
     }
     ::close(conn.fd);
     conn.fd = -1;
+    return true;
+  });
+}
+
+void ScriptedPeer::Adopt(Connection& conn, int fd) {
+  const int one = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  std::lock_guard<std::mutex> lock(mu_);
+  open_fds_.push_back(fd);
+  conn.index = static_cast<int>(received_.size());
+  received_.emplace_back();
+  conn_fds_.push_back(fd);
+  conn.fd = fd;
+}
+
+ScriptedPeer& ScriptedPeer::Use(int index) {
+  return Do([index](ScriptedPeer& p, Connection& conn) {
+    std::lock_guard<std::mutex> lock(p.mu_);
+    if (index < 0 || index >= static_cast<int>(p.conn_fds_.size())) {
+      p.failures_.push_back("use: no connection " + std::to_string(index));
+      return false;
+    }
+    conn.index = index;
+    conn.fd = p.conn_fds_[static_cast<size_t>(index)];
+    return true;
+  });
+}
+
+ScriptedPeer& ScriptedPeer::Dial(std::function<int()> port) {
+  return Do([port = std::move(port)](ScriptedPeer& p, Connection& conn) {
+    const int target = port();
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(target));
+    if (fd < 0 || target <= 0 || target > 65535 ||
+        ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+      p.AddFailure("dial: cannot connect to port " + std::to_string(target) + ": " +
+                   std::strerror(errno));
+      if (fd >= 0) ::close(fd);
+      return false;
+    }
+    p.Adopt(conn, fd);
     return true;
   });
 }
@@ -377,6 +416,7 @@ void ScriptedPeer::DrainAndClose(Connection& conn) {
   {
     std::lock_guard<std::mutex> lock(mu_);
     open_fds_.erase(std::remove(open_fds_.begin(), open_fds_.end(), conn.fd), open_fds_.end());
+    std::replace(conn_fds_.begin(), conn_fds_.end(), conn.fd, -1);
   }
   ::close(conn.fd);
   conn.fd = -1;

@@ -65,6 +65,13 @@ class ScriptedPeer : public rtl::TComponent {
   ScriptedPeer& Close();
   // Abortive close: SO_LINGER 0 and close, so the client sees a reset.
   ScriptedPeer& Reset();
+  // Makes the index-th connection (0: the first accepted, in the order connections were
+  // accepted or dialled) the one the following steps use, e.g. back to a control connection
+  // after a data connection.
+  ScriptedPeer& Use(int index);
+  // Connects to 127.0.0.1 at the port `port()` returns when the step runs (e.g. one a
+  // previous step read from the client) and makes that connection the current one.
+  ScriptedPeer& Dial(std::function<int()> port);
   // Anything else; return false to abort the script (record why with AddFailure).
   ScriptedPeer& Do(Step step);
 
@@ -106,6 +113,8 @@ class ScriptedPeer : public rtl::TComponent {
   bool WaitReadable(int fd);
   void Record(const Connection& conn, const char* data, size_t n);
   void DrainAndClose(Connection& conn);
+  // Records a new connection (accepted or dialled) and makes it current.
+  void Adopt(Connection& conn, int fd);
 
   std::vector<Step> steps_;
   int listen_fd_ = -1;
@@ -120,6 +129,7 @@ class ScriptedPeer : public rtl::TComponent {
   std::vector<std::string> received_;
   std::vector<std::string> failures_;
   std::vector<int> open_fds_;
+  std::vector<int> conn_fds_;  // by connection index; -1 once the script closed it
 };
 
 // A listener on 127.0.0.1 whose accept queue is full, so that further connects stay in the
