@@ -31,4 +31,30 @@ inline constexpr const char kFtpProxyLoginSeparator[] = "@";
 inline constexpr const char kFtpTypeAscii[] = "A";
 inline constexpr const char kFtpTypeBinary[] = "I";
 
+// Statuses of a transfer.
+inline constexpr const char kFtpTransferStarting[] = "FTP-Transfer wird gestartet";
+inline constexpr const char kFtpTransferComplete[] = "Transfer abgeschlossen";
+inline constexpr const char kFtpTransferAborted[] = "Transfer abgebrochen";
+
+// Retrieval.
+inline constexpr const char kFtpFileAlreadyExists[] = "Die Zieldatei existiert bereits.";
+// A PASV reply that names no usable address: the offending field, or the port.
+inline constexpr const char kFtpPasvInvalidField[] =
+    "Ungültiges Feld \"%s\" in der Antwort auf PASV (erlaubt sind 0 bis 255).";
+inline constexpr const char kFtpPasvInvalidPort[] =
+    "Ungültiger Port %d in der Antwort auf PASV (erlaubt sind 1 bis 65535).";
+// Active mode: the server never opened the data connection, or the wait was given up.
+inline constexpr const char kFtpAcceptTimeout[] =
+    "Der Server hat innerhalb von %d ms keine Datenverbindung geöffnet.";
+inline constexpr const char kFtpAcceptAborted[] = "Warten auf die Datenverbindung abgebrochen.";
+// Active mode cannot work through a SOCKS proxy: the server would have to reach us directly.
+inline constexpr const char kFtpActiveThroughSocks[] =
+    "Aktiver Modus (PORT) ist über einen SOCKS-Proxy nicht möglich; bitte passiven Modus verwenden.";
+
+// Transfer commands and the separators of their arguments.
+inline constexpr const char kFtpCmdPasv[] = "PASV";
+inline constexpr const char kFtpCmdPort[] = "PORT ";
+inline constexpr const char kFtpCmdRest[] = "REST ";
+inline constexpr const char kFtpCmdRetr[] = "RETR ";
+
 }  // namespace tavo::res

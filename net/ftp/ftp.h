@@ -1,9 +1,9 @@
 #pragma once
 // The FTP client component: a TCP client that speaks the FTP control protocol (greeting,
 // login with optional FTP-proxy variants, transfer type, directory change, raw commands,
-// resume probe, abort). It never sends QUIT: Disconnect closes the control connection.
-// Retrieval over a data connection builds on the state kept here (DataConnection, Passive,
-// ProbeResume).
+// resume probe, abort) and retrieves files over a data connection of its own per transfer
+// (passive: we connect; active: we listen and announce the address with PORT). It never sends
+// QUIT: Disconnect closes the control connection.
 
 #include <concepts>
 #include <cstdint>
@@ -11,13 +11,16 @@
 #include <memory>
 #include <string>
 
-#include "net/tcp/reply.h"
+#include "net/stack/exceptions.h"
 #include "net/tcp/connection.h"
+#include "net/tcp/reply.h"
 #include "rtl/persistent.h"
 #include "rtl/streams.h"
 #include "rtl/strings.h"
 
 namespace tavo::net {
+
+class TIdSocketHandle;
 
 enum TIdFTPTransferType : int32_t { ftASCII = 0, ftBinary = 1 };
 
@@ -95,6 +98,29 @@ class TIdFTP : public TIdTCPClient {
   // Whether the server takes restart markers; asked once in the component's life.
   bool ProbeResume();
 
+  // --- retrieval ---------------------------------------------------------------------------
+  // Retrieves ASourceFile into the local file ADestFile. An existing file is replaced when
+  // only ACanOverwrite is set, continued from its end when only AResume is set and the server
+  // takes restart markers, and refused (EIdFTPFileAlreadyExists, before any transfer command)
+  // otherwise. The file is closed also on failure and keeps what arrived; it is never deleted.
+  void Get(const std::string& ASourceFile, const std::string& ADestFile,
+           bool ACanOverwrite = false, bool AResume = false);
+  // Retrieves ASourceFile into ADest from its current position; raises OnAfterGet afterwards.
+  void Get(const std::string& ASourceFile, rtl::TStream& ADest, bool AResume = false);
+  // One incoming transfer for a data command (RETR, LIST, ...): the data connection, the
+  // restart marker (with AResume: ADest's position), the command, the data until the server
+  // closes, the final reply. Statuses ftpTransfer, ftpReady (also after a failure) and, when
+  // the server reports the transfer aborted, ftpAborted (no error is raised then).
+  void RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, bool AResume);
+  // PASV; the address and port of the 227 reply. A missing or non-numeric field raises the
+  // runtime's conversion error, a field outside 0..255 or port 0 EIdFTPPasvReplyError.
+  void RequestPassiveAddress(std::string& VAddress, int32_t& VPort);
+  // PORT for AHandle's local address and port; 200 required.
+  void SendPortCommand(const TIdSocketHandle& AHandle);
+  // Buffer sizes, work events and the read time-out go to the data connection; OnStatus does
+  // not.
+  void CopyDataSettings();
+
   // --- virtual operations added by the FTP client, in slot order ---------------------------
   // Raises OnAfterGet for a finished retrieval into a stream.
   virtual void DoAfterGet(rtl::TStream*& VStream);
@@ -115,6 +141,11 @@ class TIdFTP : public TIdTCPClient {
   void SetUsername(const std::string& v) { username_ = v; }
   TIdFtpProxySettings& ProxySettings() const { return *proxy_settings_; }
   void SetProxySettings(const TIdFtpProxySettings& v) { proxy_settings_->Assign(v); }
+  // False (the default): a passive data connection goes to the control connection's peer and
+  // only the port is taken from the PASV reply, so a server cannot send us to another host.
+  // True: the address of the reply is used, for servers whose data host really differs.
+  bool TrustPasvAddress() const { return trust_pasv_address_; }
+  void SetTrustPasvAddress(bool v) { trust_pasv_address_ = v; }
 
   const TNotifyEvent& OnAfterClientLogin() const { return on_after_client_login_; }
   void SetOnAfterClientLogin(TNotifyEvent v) { on_after_client_login_ = std::move(v); }
@@ -132,6 +163,9 @@ class TIdFTP : public TIdTCPClient {
   bool ResumeSupported() const { return resume_supported_; }
   // The data connection of the running transfer; null between transfers.
   TIdTCPConnection* DataConnection() const { return data_connection_.get(); }
+  // The size the server announced for the running transfer in its 1xx reply ("(N bytes)"),
+  // or -1 when it named none. Set before the data is read, so work handlers can use it.
+  int64_t TransferSize() const { return transfer_size_; }
   // Raw listing lines; nothing fills them in this client.
   const rtl::TStringList& ListLines() const { return *list_lines_; }
 
@@ -145,7 +179,13 @@ class TIdFTP : public TIdTCPClient {
   // The proxy's own login, when a proxy user is set.
   void SendProxyUserPass();
 
+  // The data connection of one transfer, passive or active.
+  void OpenPassiveDataConnection(const std::string& AAddress, int32_t APort);
+  void ListenForActiveDataConnection();
+
   bool passive_ = false;
+  bool trust_pasv_address_ = false;
+  int64_t transfer_size_ = -1;
   std::string password_;
   TIdFTPTransferType transfer_type_ = ftBinary;
   std::string username_;

@@ -92,6 +92,11 @@ TAVO_ID_EXCEPTION(EIdFileNotFound, EIdTCPConnectionError);
 
 TAVO_ID_EXCEPTION(EIdInvalidFTPListingFormat, EIdException);
 TAVO_ID_EXCEPTION(EIdFTPFileAlreadyExists, EIdException);
+// A PASV reply whose fields are numbers but name no usable address or port.
+TAVO_ID_EXCEPTION(EIdFTPPasvReplyError, EIdException);
+// No data connection to be had: active mode through a SOCKS proxy, or a server that never
+// connected back within the accept bound.
+TAVO_ID_EXCEPTION(EIdFTPDataConnectionError, EIdException);
 
 // The SOCKS negotiation's failures, one class per answer a proxy can give.
 TAVO_ID_EXCEPTION(EIdSocksRequestFailed, EIdSocksError);

@@ -60,6 +60,39 @@ inline testsupport::ScriptedPeer& ScriptLogin(testsupport::ScriptedPeer& peer,
 }
 inline constexpr const char kLoginBytes[] = "USER u\r\nPASS p\r\nTYPE I\r\nSYST\r\n";
 
+// Peer step: the 227 reply naming `host` ("h1,h2,h3,h4") and the peer's own port, which is
+// known only once the peer runs.
+inline testsupport::ScriptedPeer::Step PasvReply(std::string host = "127,0,0,1") {
+  return [host = std::move(host)](testsupport::ScriptedPeer& p,
+                                  testsupport::ScriptedPeer::Connection& c) {
+    const int port = p.Port();
+    const std::string reply = "227 Entering Passive Mode (" + host + "," +
+                              std::to_string(port / 256) + "," + std::to_string(port % 256) +
+                              ").\r\n";
+    return p.SendAll(c, reply.data(), reply.size());
+  };
+}
+
+// Peer steps of one passive transfer on control connection 0: PASV, the data connection (it
+// becomes connection `data_index`), the command, the preliminary reply, the data, the close of
+// the data connection and the final reply.
+inline testsupport::ScriptedPeer& ScriptPassiveTransfer(
+    testsupport::ScriptedPeer& peer, const std::string& command, const std::string& data,
+    int data_index = 1, const std::string& preliminary = "150 Opening data connection\r\n",
+    const std::string& final_reply = "226 Transfer complete\r\n") {
+  return peer.ExpectLine("PASV")
+      .Do(PasvReply())
+      .Accept()
+      .Use(0)
+      .ExpectLine(command)
+      .Send(preliminary)
+      .Use(data_index)
+      .Send(data)
+      .Close()
+      .Use(0)
+      .Send(final_reply);
+}
+
 inline void SetLogin(TIdFTP& ftp) {
   ftp.SetUsername("u");
   ftp.SetPassword("p");

@@ -1,0 +1,273 @@
+// Retrieval: the destination rules of a Get, the data connection of one transfer (passive: we
+// connect to the server; active: the server connects to our one-shot listener), the restart
+// marker, and the final reply.
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "net/ftp/ftp.h"
+#include "net/ftp/simple_server.h"
+#include "net/socks/socks_info.h"
+#include "net/stack/socket_handle.h"
+#include "net/tcp/iohandler.h"
+#include "net/tcp/trim.h"
+#include "platform/files.h"
+#include "resources/ftp_texts.h"
+#include "rtl/convert.h"
+#include "rtl/format.h"
+#include "rtl/streams.h"
+
+namespace tavo::net {
+namespace {
+
+// Takes the text before the next comma off the front of `rest` (all of it when no comma is
+// left), together with the comma.
+std::string SplitField(std::string& rest) {
+  const size_t comma = rest.find(',');
+  std::string field = rest.substr(0, comma);
+  rest = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
+  return field;
+}
+
+// One byte of a PASV or PORT address: a number (else the runtime's conversion error) in 0..255.
+int32_t ByteField(const std::string& field) {
+  const int32_t v = rtl::StrToInt(field);
+  if (v < 0 || v > 255) throw EIdFTPPasvReplyError(rtl::Format(res::kFtpPasvInvalidField, {field}));
+  return v;
+}
+
+bool StartsWithNoCase(const std::string& s, size_t at, const char* word) {
+  for (size_t i = 0; word[i] != '\0'; ++i) {
+    if (at + i >= s.size()) return false;
+    const char c = s[at + i];
+    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    if (lower != word[i]) return false;
+  }
+  return true;
+}
+
+// The size a preliminary reply announces as "(<digits> bytes)", the form servers commonly use
+// ("150 Opening BINARY mode data connection for x (1234 bytes)."); -1 when it names none.
+int64_t AnnouncedSize(const TIdRFCReply& reply) {
+  int64_t size = -1;
+  for (const std::string& line : reply.Text().Items()) {
+    for (size_t open = line.find('('); open != std::string::npos; open = line.find('(', open + 1)) {
+      size_t end = open + 1;
+      while (end < line.size() && line[end] >= '0' && line[end] <= '9') ++end;
+      if (end == open + 1) continue;
+      size_t word = end;
+      while (word < line.size() && line[word] == ' ') ++word;
+      if (!StartsWithNoCase(line, word, "bytes)")) continue;
+      int64_t v = 0;
+      if (rtl::TryStrToInt64(std::string_view(line).substr(open + 1, end - open - 1), v)) size = v;
+    }
+  }
+  return size;
+}
+
+int32_t Clamp32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
+}
+
+// Reads the data connection into ADest until the server closes it. With a size announced, the
+// outer work bracket carries it, so handlers learn the total at OnWorkBegin.
+void ReadData(TIdTCPConnection& AData, rtl::TStream& ADest, int64_t ASize) {
+  const bool sized = ASize >= 0;
+  if (sized) AData.WorkBegin(wmRead, Clamp32(ASize));
+  try {
+    AData.ReadToStream(ADest, -1, true);
+  } catch (...) {
+    if (sized) AData.WorkEnd(wmRead);
+    throw;
+  }
+  if (sized) AData.WorkEnd(wmRead);
+}
+
+}  // namespace
+
+void TIdFTP::Get(const std::string& ASourceFile, const std::string& ADestFile, bool ACanOverwrite,
+                 bool AResume) {
+  std::unique_ptr<rtl::TFileStream> dest;
+  if (platform::FileExists(ADestFile)) {
+    AResume = AResume && ProbeResume();
+    if (ACanOverwrite && !AResume) {
+      dest = std::make_unique<rtl::TFileStream>(ADestFile, rtl::fmCreate);
+    } else if (!ACanOverwrite && AResume) {
+      dest = std::make_unique<rtl::TFileStream>(ADestFile, rtl::fmOpenWrite);
+      dest->Seek(0, rtl::TSeekOrigin::soEnd);
+    } else {
+      throw EIdFTPFileAlreadyExists(res::kFtpFileAlreadyExists);
+    }
+  } else {
+    dest = std::make_unique<rtl::TFileStream>(ADestFile, rtl::fmCreate);
+  }
+  // The stream closes the file when it goes, also on failure; what arrived stays in it.
+  Get(ASourceFile, *dest, AResume);
+}
+
+void TIdFTP::Get(const std::string& ASourceFile, rtl::TStream& ADest, bool AResume) {
+  AResume = AResume && ProbeResume();
+  RunDataTransfer(res::kFtpCmdRetr + ASourceFile, ADest, AResume);
+  rtl::TStream* stream = &ADest;
+  DoAfterGet(stream);
+}
+
+void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, bool AResume) {
+  // The passive command is written with WriteLn, whose reply is read later: a line break in a
+  // file name must not reach the server as a command of its own.
+  CheckCommandLine(ACommand);
+  TIdIOHandlerSocket* control = SocketIOHandler();
+  if (!passive_ && control != nullptr && control->SocksInfo()->Version() != svNoSocks)
+    throw EIdFTPDataConnectionError(res::kFtpActiveThroughSocks);
+
+  ReportStatus(ftpTransfer, {res::kFtpTransferStarting});
+  transfer_size_ = -1;
+  const auto send_rest = [&] {
+    if (AResume) SendCmd(res::kFtpCmdRest + rtl::IntToStr(ADest.Position()), int16_t{350});
+  };
+  try {
+    if (passive_) {
+      std::string address;
+      int32_t port = 0;
+      RequestPassiveAddress(address, port);
+      OpenPassiveDataConnection(address, port);
+      auto& data = static_cast<TIdTCPClient&>(*data_connection_);
+      try {
+        send_rest();
+        WriteLn(ACommand);
+        GetResponse({125, 150, 154});
+        transfer_size_ = AnnouncedSize(LastReply());
+        ReadData(data, ADest, transfer_size_);
+      } catch (...) {
+        // The error that broke the transfer is what the caller must see.
+        try {
+          data.Disconnect();
+        } catch (...) {
+        }
+        throw;
+      }
+      data.Disconnect();
+    } else {
+      ListenForActiveDataConnection();
+      auto& listener = static_cast<TIdSimpleServer&>(*data_connection_);
+      send_rest();
+      SendCmd(ACommand, {125, 150, 154});
+      transfer_size_ = AnnouncedSize(LastReply());
+      if (!listener.AcceptConnection()) {
+        // Reading from a connection that was never made would report an empty transfer.
+        if (listener.AbortRequested()) throw EIdFTPDataConnectionError(res::kFtpAcceptAborted);
+        throw EIdFTPDataConnectionError(
+            rtl::Format(res::kFtpAcceptTimeout, {listener.AcceptTimeout()}));
+      }
+      ReadData(listener, ADest, transfer_size_);
+    }
+  } catch (...) {
+    data_connection_.reset();
+    ReportStatus(ftpReady, {res::kFtpTransferComplete});
+    throw;
+  }
+  data_connection_.reset();
+  ReportStatus(ftpReady, {res::kFtpTransferComplete});
+
+  const int16_t code = GetResponse({225, 226, 250, 426, 450});
+  if (code == 426 || code == 450) {
+    GetResponse({226, 225});
+    ReportStatus(ftpAborted, {res::kFtpTransferAborted});
+  }
+}
+
+void TIdFTP::OpenPassiveDataConnection(const std::string& AAddress, int32_t APort) {
+  data_connection_ = std::make_unique<TIdTCPClient>();
+  auto& data = static_cast<TIdTCPClient&>(*data_connection_);
+  TIdIOHandlerSocket* control = SocketIOHandler();
+  bool via_socks = false;
+  if (control != nullptr) {
+    // The data connection goes the way the control connection went: through the same proxy.
+    auto* handler = new TIdIOHandlerSocket(&data);  // owned by the data connection
+    data.SetIOHandler(handler);
+    handler->SocksInfo()->Assign(*control->SocksInfo());
+    via_socks = control->SocksInfo()->Version() != svNoSocks;
+  }
+  CopyDataSettings();
+
+  // Only the port of the reply is trusted unless told otherwise: the data goes to the host we
+  // are already talking to (through a proxy: the host we asked the proxy for).
+  std::string host = AAddress;
+  if (!trust_pasv_address_) {
+    if (via_socks || control == nullptr || control->SocketHandle() == nullptr)
+      host = Host();
+    else
+      host = control->SocketHandle()->PeerIP();
+  }
+  data.SetHost(host);
+  data.SetPort(APort);
+  data.Connect(TimeoutDefault);
+}
+
+void TIdFTP::ListenForActiveDataConnection() {
+  data_connection_ = std::make_unique<TIdSimpleServer>();
+  auto& listener = static_cast<TIdSimpleServer&>(*data_connection_);
+  CopyDataSettings();
+  TIdIOHandlerSocket* control = SocketIOHandler();
+  // The server connects back to the address it already reaches us at.
+  if (control != nullptr && control->SocketHandle() != nullptr)
+    listener.SetBoundIP(control->SocketHandle()->IP());
+  listener.SetAcceptTimeout(ReadTimeout() > 0 ? ReadTimeout()
+                                              : TIdSimpleServer::kDefaultAcceptTimeout);
+  listener.StartListening();
+  SendPortCommand(*listener.SocketIOHandler()->SocketHandle());
+}
+
+void TIdFTP::RequestPassiveAddress(std::string& VAddress, int32_t& VPort) {
+  SendCmd(res::kFtpCmdPasv, int16_t{227});
+  const rtl::TStringList& text = LastReply().Text();
+  const std::string line = tcp_detail::TrimBlanks(text.Count() > 0 ? text[0] : std::string());
+
+  std::string fields;
+  const size_t open = line.find('(');
+  const size_t close = line.find(')');
+  if (open != std::string::npos && close != std::string::npos) {
+    if (close > open) fields = line.substr(open + 1, close - open - 1);
+  } else {
+    const size_t space = line.rfind(' ');
+    fields = space == std::string::npos ? line : line.substr(space + 1);
+  }
+
+  std::string address;
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) address += '.';
+    address += rtl::IntToStr(ByteField(SplitField(fields)));
+  }
+  const int32_t high = ByteField(SplitField(fields));
+  const int32_t low = ByteField(SplitField(fields));
+  const int32_t port = high * 256 + low;
+  if (port < 1) throw EIdFTPPasvReplyError(rtl::Format(res::kFtpPasvInvalidPort, {port}));
+  VAddress = address;
+  VPort = port;
+}
+
+void TIdFTP::SendPortCommand(const TIdSocketHandle& AHandle) {
+  std::string address = AHandle.IP();
+  std::replace(address.begin(), address.end(), '.', ',');
+  const int32_t port = AHandle.Port();
+  SendCmd(res::kFtpCmdPort + address + "," + rtl::IntToStr(port / 256) + "," +
+              rtl::IntToStr(port % 256),
+          int16_t{200});
+}
+
+void TIdFTP::CopyDataSettings() {
+  if (!data_connection_) return;
+  TIdTCPConnection& data = *data_connection_;
+  data.SetSendBufferSize(SendBufferSize());
+  data.SetRecvBufferSize(RecvBufferSize());
+  data.SetOnWork(OnWork());
+  data.SetOnWorkBegin(OnWorkBegin());
+  data.SetOnWorkEnd(OnWorkEnd());
+  // A read time-out the user set for the session bounds the data connection's waits too; a
+  // stalled data connection would otherwise hang a session that asked not to hang.
+  data.SetReadTimeout(ReadTimeout());
+}
+
+}  // namespace tavo::net

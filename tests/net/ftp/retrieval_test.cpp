@@ -1,0 +1,423 @@
+// Retrieval against a scripted peer: the commands of a transfer byte for byte, the destination
+// rules of Get, passive and active data connections, and what every failure leaves behind.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/ftp/ftp.h"
+#include "net/socks/socks_info.h"
+#include "net/stack/exceptions.h"
+#include "net/stack/socket_handle.h"
+#include "net/tcp/iohandler.h"
+#include "rtl/exception.h"
+#include "rtl/streams.h"
+#include "tests/net/ftp/ftp_test_util.h"
+#include "tests/support/scratch.h"
+#include "tests/support/scripted_peer.h"
+
+namespace tavo::net {
+namespace {
+
+using ftptest::kLoginBytes;
+using ftptest::ScriptLogin;
+using ftptest::ScriptPassiveTransfer;
+using testsupport::ScriptedPeer;
+
+class Retrieval : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ftptest::SetLogin(ftp);
+    ftp.SetPassive(true);
+    ftp.SetOnStatus(status.Handler());
+    ScriptLogin(peer);
+  }
+  void ConnectToPeer() {
+    peer.Start();
+    ftptest::AimAt(ftp, peer);
+    ftp.Connect();
+    status.items.clear();
+    components_before = LiveComponentCount();
+  }
+  void Finish() {
+    ftp.Disconnect();
+    EXPECT_TRUE(peer.WaitScriptDone(10000));
+    EXPECT_EQ(peer.Failures(), std::vector<std::string>{});
+  }
+  // What the client sent on the control connection after the login.
+  std::string Commands() const { return peer.Received(0).substr(sizeof kLoginBytes - 1); }
+  // Every transfer frees its data connection, also after a failure.
+  void ExpectDataConnectionGone() const {
+    EXPECT_EQ(ftp.DataConnection(), nullptr);
+    EXPECT_EQ(LiveComponentCount(), components_before);
+  }
+
+  ScriptedPeer peer;
+  TIdFTP ftp;
+  ftptest::StatusLog status;
+  test::ScratchDir dir;
+  int32_t components_before = 0;
+};
+
+const std::vector<std::string> kTransferStatuses = {"FTP-Transfer wird gestartet",
+                                                    "Transfer abgeschlossen"};
+
+TEST_F(Retrieval, PassiveGetIntoAFileReportsTheTransferAndItsSize) {
+  const std::string program("MZ\x90\x00payload", 11);  // binary, a NUL included
+  ScriptPassiveTransfer(peer, "RETR updater.exe", program, 1,
+                        "150 Opening BINARY mode data connection for updater.exe (11 bytes).\r\n");
+  ConnectToPeer();
+  std::vector<std::string> work;
+  ftp.SetOnWorkBegin([&](rtl::TComponent* s, TWorkMode m, int32_t max) {
+    work.push_back("begin " + std::to_string(m) + " " + std::to_string(max) +
+                   (s == ftp.DataConnection() ? " by data" : " by other"));
+  });
+  ftp.SetOnWorkEnd([&](rtl::TComponent*, TWorkMode m) { work.push_back("end " + std::to_string(m)); });
+  rtl::TStream* after_get = nullptr;
+  ftp.SetOnAfterGet([&](rtl::TComponent*, rtl::TStream*& s) { after_get = s; });
+
+  ftp.Get("updater.exe", dir / "updater.exe", true, false);
+  EXPECT_EQ(test::ReadFile(dir / "updater.exe"), program);
+  EXPECT_EQ(Commands(), "PASV\r\nRETR updater.exe\r\n") << "no REST without resume";
+  EXPECT_EQ(status.Texts(), kTransferStatuses) << "the data connection reports nothing";
+  EXPECT_EQ(status.items[0].first, ftpTransfer);
+  EXPECT_EQ(status.items[1].first, ftpReady);
+  EXPECT_EQ(work, (std::vector<std::string>{"begin 0 11 by data", "end 0"}));
+  EXPECT_EQ(ftp.TransferSize(), 11);
+  EXPECT_NE(after_get, nullptr);
+  ExpectDataConnectionGone();
+  Finish();
+}
+
+// One session, several PASV replies: what each gives, or how it is refused.
+TEST_F(Retrieval, PassiveReplyForms) {
+  enum Outcome { kTaken, kNotANumber, kOutOfRange };
+  struct Row {
+    std::string reply;
+    Outcome outcome;
+    std::string address = {};
+    int port = 0;
+  };
+  const std::vector<Row> rows = {
+      {"227 Entering Passive Mode (10,0,0,5,4,1).", kTaken, "10.0.0.5", 1025},
+      {"227 Entering Passive Mode 10,0,0,5,4,1", kTaken, "10.0.0.5", 1025},
+      {"227 =10,0,0,5,4,1", kNotANumber},  // no blank, no parentheses: the whole text
+      {"227 Entering Passive Mode (10,0,0,5,4)", kNotANumber},
+      {"227 Entering Passive Mode (10,0,0,x,4,1)", kNotANumber},
+      {"227 Entering Passive Mode (10,0,0,256,4,1)", kOutOfRange},
+      {"227 Entering Passive Mode (10,0,0,5,0,0)", kOutOfRange},
+      {"227 Entering Passive Mode (10,0,0,5,1,300)", kOutOfRange},
+  };
+  for (const Row& r : rows) peer.ExpectLine("PASV").Send(r.reply + "\r\n");
+  peer.ReadUntilClose();
+  ConnectToPeer();
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.reply);
+    std::string address;
+    int32_t port = 0;
+    switch (r.outcome) {
+      case kTaken:
+        ftp.RequestPassiveAddress(address, port);
+        EXPECT_EQ(address, r.address);
+        EXPECT_EQ(port, r.port);
+        break;
+      case kNotANumber:
+        EXPECT_THROW(ftp.RequestPassiveAddress(address, port), rtl::EConvertError);
+        break;
+      case kOutOfRange:
+        EXPECT_THROW(ftp.RequestPassiveAddress(address, port), EIdFTPPasvReplyError);
+        break;
+    }
+  }
+  Finish();
+}
+
+TEST_F(Retrieval, FiveFieldPasvReplyMakesNoDataConnection) {
+  peer.ExpectLine("PASV").Send("227 Entering Passive Mode (127,0,0,1,4)\r\n").ReadUntilClose();
+  ConnectToPeer();
+  try {
+    ftp.Get("f", dir / "f", true, false);
+    ADD_FAILURE() << "a five-field reply was taken";
+  } catch (const rtl::EConvertError& e) {
+    EXPECT_STREQ(e.what(), "'' is not a valid integer value");
+  }
+  EXPECT_EQ(status.Texts(), kTransferStatuses);
+  EXPECT_EQ(test::ReadFile(dir / "f"), "");
+  ExpectDataConnectionGone();
+  Finish();
+  EXPECT_EQ(peer.Connections(), 1);
+}
+
+// The data connection goes to the host the control connection reached; the address in the
+// reply counts only when the client is told to trust it.
+TEST_F(Retrieval, ForeignPasvAddressIsIgnoredUnlessTrusted) {
+  peer.ExpectLine("PASV")
+      .Do(ftptest::PasvReply("192,0,2,7"))  // a documentation address nobody answers
+      .Accept()
+      .Use(0)
+      .ExpectLine("RETR f")
+      .Send("150 ok\r\n")
+      .Use(1)
+      .Send("data")
+      .Close()
+      .Use(0)
+      .Send("226 ok\r\n")
+      .ExpectLine("PASV")
+      .Do(ftptest::PasvReply("127,0,0,2"))  // loopback, but nobody listens there
+      .ReadUntilClose();
+  ConnectToPeer();
+  ftp.Get("f", dir / "f", true, false);
+  EXPECT_EQ(test::ReadFile(dir / "f"), "data");
+
+  ftp.SetTrustPasvAddress(true);
+  EXPECT_THROW(ftp.Get("f", dir / "g", true, false), EIdSocketError);
+  ExpectDataConnectionGone();
+  Finish();
+  EXPECT_EQ(peer.Connections(), 2) << "no data connection reached the peer the second time";
+}
+
+// What the server answers to RETR and at the end, and what the client makes of it.
+TEST_F(Retrieval, PreliminaryAndFinalReplies) {
+  struct Row {
+    std::string preliminary;
+    std::string data;
+    std::string final_replies;
+    int error_code;  // 0: Get returns normally
+    std::vector<std::string> statuses;
+  };
+  const std::vector<std::string> aborted = {"FTP-Transfer wird gestartet",
+                                            "Transfer abgeschlossen", "Transfer abgebrochen"};
+  const std::vector<Row> rows = {
+      {"125 Data connection already open\r\n", "x", "226 done\r\n", 0, kTransferStatuses},
+      {"154 accepted like 150\r\n", "xy", "250 done\r\n", 0, kTransferStatuses},
+      {"150 ok\r\n", "part", "426 aborted\r\n226 closed\r\n", 0, aborted},
+      {"150 ok\r\n", "part", "450 aborted\r\n225 idle\r\n", 0, aborted},
+      {"150 ok\r\n", "all", "550 surprise\r\n", 550, kTransferStatuses},
+      {"150 ok\r\n", "all", "426 aborted\r\n200 what\r\n", 200, kTransferStatuses},
+  };
+  int index = 1;
+  for (const Row& r : rows)
+    ScriptPassiveTransfer(peer, "RETR f", r.data, index++, r.preliminary, r.final_replies);
+  peer.ReadUntilClose();
+  ConnectToPeer();
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.preliminary + r.final_replies);
+    status.items.clear();
+    rtl::TMemoryStream dest;
+    try {
+      ftp.Get("f", dest);
+      EXPECT_EQ(r.error_code, 0);
+    } catch (const EIdProtocolReplyError& e) {
+      EXPECT_EQ(e.ReplyCode(), r.error_code);
+    }
+    EXPECT_EQ(dest.DataString(), r.data) << "what arrived is kept";
+    EXPECT_EQ(status.Texts(), r.statuses);
+    ExpectDataConnectionGone();
+  }
+  Finish();
+}
+
+TEST_F(Retrieval, RefusedRetrLeavesAnEmptyFileAndClosesTheDataConnection) {
+  peer.ExpectLine("PASV")
+      .Do(ftptest::PasvReply())
+      .Accept()
+      .Use(0)
+      .ExpectLine("RETR missing.exe")
+      .Send("550 No such file.\r\n")
+      .Use(1)
+      .ReadUntilClose()  // the client closes its end
+      .Use(0)
+      .ReadUntilClose();
+  ConnectToPeer();
+  test::ScratchDir other;
+  const std::string dest = other / "missing.exe";
+  try {
+    ftp.Get("missing.exe", dest, true, false);
+    ADD_FAILURE() << "550 accepted";
+  } catch (const EIdProtocolReplyError& e) {
+    EXPECT_EQ(e.ReplyCode(), 550);
+    EXPECT_STREQ(e.what(), "No such file.\r\n");
+  }
+  EXPECT_TRUE(std::filesystem::is_regular_file(dest));
+  EXPECT_EQ(test::ReadFile(dest), "");
+  EXPECT_EQ(status.Texts(), kTransferStatuses);
+  ExpectDataConnectionGone();
+  Finish();
+}
+
+// The destination rules: which existing files are replaced, continued or refused, and the
+// restart markers each case sends.
+TEST_F(Retrieval, DestinationAndResumeRules) {
+  struct Row {
+    const char* name;
+    std::optional<std::string> existing;
+    bool can_overwrite;
+    bool resume;
+    const char* rest_1_reply;  // answer to the resume probe; nullptr: no probe expected
+    bool refused;
+    std::string commands;  // after the probe
+    std::string file;      // afterwards
+  };
+  const std::string existing(1000, 'o');
+  const std::vector<Row> rows = {
+      {"missing, resume supported", std::nullopt, false, true, "350 ok", false,
+       "PASV\r\nREST 0\r\nRETR f\r\n", "new"},
+      {"1000 bytes, continued", existing, false, true, "350 ok", false,
+       "PASV\r\nREST 1000\r\nRETR f\r\n", existing + "new"},
+      {"replaced", existing, true, false, nullptr, false, "PASV\r\nRETR f\r\n", "new"},
+      {"both flags", existing, true, true, "350 ok", true, "", existing},
+      {"resume unsupported", existing, false, true, "502 no", true, "", existing},
+      {"no flag", existing, false, false, nullptr, true, "", existing},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    ScriptedPeer p;
+    ScriptLogin(p);
+    if (r.rest_1_reply != nullptr)
+      p.ExpectLine("REST 1").Send(std::string(r.rest_1_reply) + "\r\n").ExpectLine("REST 0").Send(
+          "350 reset\r\n");
+    if (!r.refused) {
+      p.ExpectLine("PASV").Do(ftptest::PasvReply()).Accept().Use(0);
+      if (r.commands.find("REST") != std::string::npos) p.ReadLine().Send("350 from there\r\n");
+      p.ExpectLine("RETR f").Send("150 ok\r\n").Use(1).Send("new").Close().Use(0).Send("226 ok\r\n");
+    }
+    p.ReadUntilClose();
+    p.Start();
+    TIdFTP client;
+    ftptest::SetLogin(client);
+    client.SetPassive(true);
+    ftptest::AimAt(client, p);
+    client.Connect();
+    test::ScratchDir d;
+    const std::string dest = d / "f";
+    if (r.existing) d.Write("f", *r.existing, 0644);
+    if (r.refused) {
+      try {
+        client.Get("f", dest, r.can_overwrite, r.resume);
+        ADD_FAILURE() << "not refused";
+      } catch (const EIdFTPFileAlreadyExists& e) {
+        EXPECT_STREQ(e.what(), "Die Zieldatei existiert bereits.");
+      }
+    } else {
+      client.Get("f", dest, r.can_overwrite, r.resume);
+    }
+    client.Disconnect();
+    EXPECT_TRUE(p.WaitScriptDone(10000));
+    EXPECT_EQ(p.Failures(), std::vector<std::string>{});
+    std::string sent = p.Received(0).substr(sizeof kLoginBytes - 1);
+    if (r.rest_1_reply != nullptr) sent = sent.substr(std::string("REST 1\r\nREST 0\r\n").size());
+    EXPECT_EQ(sent, r.commands);
+    EXPECT_EQ(test::ReadFile(dest), r.file);
+  }
+}
+
+TEST_F(Retrieval, FileThatCannotBeCreatedFailsBeforeAnyCommand) {
+  peer.ReadUntilClose();
+  ConnectToPeer();
+  const std::string dest = dir / "no-folder/f";
+  try {
+    ftp.Get("f", dest, true, false);
+    ADD_FAILURE() << "created a file in a missing folder";
+  } catch (const rtl::EFCreateError& e) {
+    EXPECT_STREQ(e.what(), ("Datei \"" + dest +
+                            "\" kann nicht erstellt werden. No such file or directory")
+                               .c_str());
+  }
+  EXPECT_EQ(status.Texts(), std::vector<std::string>{});
+  Finish();
+  EXPECT_EQ(Commands(), "");
+}
+
+TEST_F(Retrieval, LineBreakInAFileNameIsRefusedBeforeAnythingIsSent) {
+  peer.ReadUntilClose();
+  ConnectToPeer();
+  rtl::TMemoryStream dest;
+  EXPECT_THROW(ftp.Get("f\r\nDELE important", dest), EIdCommandLineBreak);
+  ftp.SetPassive(false);
+  EXPECT_THROW(ftp.Get("f\nDELE important", dest), EIdCommandLineBreak);
+  Finish();
+  EXPECT_EQ(Commands(), "");
+}
+
+// Active mode: the client listens where the server already reaches it and the server connects.
+TEST_F(Retrieval, ActiveGetAnnouncesTheListenerAndReadsTheServersConnection) {
+  std::atomic<int> announced{0};
+  peer.Do([&](ScriptedPeer& p, ScriptedPeer::Connection& c) {
+        std::string line;
+        if (!p.ReadLineFrom(c, line)) return false;
+        int h1, h2, h3, h4, hi, lo;
+        if (std::sscanf(line.c_str(), "PORT %d,%d,%d,%d,%d,%d", &h1, &h2, &h3, &h4, &hi, &lo) != 6 ||
+            h1 != 127 || h2 != 0 || h3 != 0 || h4 != 1) {
+          p.AddFailure("not a PORT for 127.0.0.1: " + line);
+          return false;
+        }
+        announced = hi * 256 + lo;
+        return true;
+      })
+      .Send("200 PORT ok\r\n")
+      .ExpectLine("RETR f")
+      .Send("150 Opening data connection (5 bytes)\r\n")
+      .Dial([&] { return announced.load(); })
+      .Send("hello")
+      .Close()
+      .Use(0)
+      .Send("226 done\r\n")
+      .ReadUntilClose();
+  ConnectToPeer();
+  ftp.SetPassive(false);
+  ftp.Get("f", dir / "f", true, false);
+  EXPECT_EQ(test::ReadFile(dir / "f"), "hello");
+  EXPECT_EQ(status.Texts(), kTransferStatuses);
+  ExpectDataConnectionGone();
+  Finish();
+}
+
+TEST_F(Retrieval, PortLineSplitsThePortIntoHighAndLowByte) {
+  peer.ExpectLine("PORT 127,0,0,1,19,137").Send("200 ok\r\n").ReadUntilClose();
+  ConnectToPeer();
+  TIdSocketHandle handle;
+  handle.SetIP("127.0.0.1");
+  handle.SetPort(5001);
+  ftp.SendPortCommand(handle);
+  Finish();
+}
+
+TEST_F(Retrieval, ServerThatNeverConnectsBackEndsWithinTheReadTimeout) {
+  peer.ReadLine().Send("200 ok\r\n").ExpectLine("RETR f").Send("150 ok\r\n").ReadUntilClose();
+  ConnectToPeer();
+  ftp.SetPassive(false);
+  ftp.SetReadTimeout(700);
+  rtl::TMemoryStream dest;
+  const auto t0 = std::chrono::steady_clock::now();
+  try {
+    ftp.Get("f", dest);
+    ADD_FAILURE() << "a transfer without a data connection succeeded";
+  } catch (const EIdFTPDataConnectionError& e) {
+    EXPECT_STREQ(e.what(), "Der Server hat innerhalb von 700 ms keine Datenverbindung geöffnet.");
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(8));
+  EXPECT_EQ(status.Texts(), kTransferStatuses);
+  ExpectDataConnectionGone();
+  Finish();
+}
+
+TEST_F(Retrieval, ActiveModeThroughASocksProxyIsRefusedBeforeAnythingIsSent) {
+  peer.ReadUntilClose();
+  ConnectToPeer();
+  ftp.SetPassive(false);
+  ftp.SocketIOHandler()->SocksInfo()->SetVersion(svSocks5);
+  rtl::TMemoryStream dest;
+  EXPECT_THROW(ftp.Get("f", dest), EIdFTPDataConnectionError);
+  EXPECT_EQ(status.Texts(), std::vector<std::string>{});
+  ftp.SocketIOHandler()->SocksInfo()->SetVersion(svNoSocks);
+  Finish();
+  EXPECT_EQ(Commands(), "");
+}
+
+}  // namespace
+}  // namespace tavo::net
