@@ -1,5 +1,7 @@
 #include "net/tcp/connect_thread.h"
 
+#include <chrono>
+#include <algorithm>
 #include <exception>
 
 #include "net/stack/socket_handle.h"
@@ -13,6 +15,12 @@ void TIdConnectThread::Start() {
   if (!thread_.joinable()) thread_ = std::thread([this] { Execute(); });
 }
 
+bool TIdConnectThread::WaitFinished(int32_t AMilliseconds) {
+  std::unique_lock<std::mutex> lock(mu_);
+  return finished_cv_.wait_for(lock, std::chrono::milliseconds(std::max<int32_t>(AMilliseconds, 0)),
+                               [this] { return Finished(); });
+}
+
 void TIdConnectThread::WaitFor() {
   if (thread_.joinable()) thread_.join();
 }
@@ -24,7 +32,12 @@ void TIdConnectThread::Execute() {
   } catch (const std::exception& e) {
     failure_text_ = e.what();
   }
-  finished_.store(true, std::memory_order_release);
+  {
+    // Under the lock, so a waiter cannot test the flag and then miss the notification.
+    std::lock_guard<std::mutex> lock(mu_);
+    finished_.store(true, std::memory_order_release);
+  }
+  finished_cv_.notify_all();
 }
 
 }  // namespace tavo::net

@@ -5,6 +5,9 @@
 // thread was joined): the flag is published with release ordering after the text is written.
 
 #include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -27,6 +30,8 @@ class TIdConnectThread {
   bool Terminated() const { return terminated_.load(std::memory_order_acquire); }
   // Set by the thread as its last act.
   bool Finished() const { return finished_.load(std::memory_order_acquire); }
+  // Waits up to AMilliseconds, returning early once the thread has finished; true when it has.
+  bool WaitFinished(int32_t AMilliseconds);
   void WaitFor();
 
   // Empty unless the connect failed; the failure's message.
@@ -39,6 +44,8 @@ class TIdConnectThread {
   std::string failure_text_;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};
+  std::mutex mu_;
+  std::condition_variable finished_cv_;
   std::thread thread_;
 };
 

@@ -35,23 +35,20 @@ int32_t ClosedPort() {
   return port;
 }
 
-TEST(TcpConnect, TimedConnectToAnAcceptingServerTakesAtLeastTheTimeout) {
+// What a caller relies on: a server that accepts at once is connected to at once, well inside
+// the bound, whether the bound is shorter or longer than one wait slice.
+TEST(TcpConnect, TimedConnectToAnAcceptingServerReturnsWhenConnected) {
   ScriptedPeer peer;
   peer.Start();
   TIdTCPClient client;
   AimAt(client, peer);
-  const auto t0 = Clock::now();
-  client.Connect(100);
-  EXPECT_GE(MillisSince(t0), 100);
-  EXPECT_TRUE(client.Connected());
-  client.Disconnect();
-
-  // Longer than one slice: the connect returns after the first slice that sees it done.
-  const auto t1 = Clock::now();
-  client.Connect(1000);
-  const auto took = MillisSince(t1);
-  EXPECT_GE(took, 125);
-  EXPECT_LT(took, 900);
+  for (const int32_t bound : {100, 5000}) {
+    const auto t0 = Clock::now();
+    client.Connect(bound);
+    EXPECT_LT(MillisSince(t0), bound == 100 ? 100 : 2500) << "bound " << bound;
+    EXPECT_TRUE(client.Connected());
+    client.Disconnect();
+  }
 }
 
 TEST(TcpConnect, TimedConnectToAStalledListenerTimesOutAndClosesTheSocket) {
