@@ -115,6 +115,28 @@ std::string ChildProcess::ReadLine(std::chrono::milliseconds limit) {
   return line;
 }
 
+std::string ChildProcess::TakePending() {
+  std::string rest;
+  rest.swap(pending_);
+  return rest;
+}
+
+int ChildProcess::Wait(std::chrono::steady_clock::time_point deadline) {
+  while (pid_ > 0) {
+    int status = 0;
+    const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+    if (r == pid_) {
+      pid_ = -1;
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    if (r < 0) break;
+    if (std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  Stop();
+  return -1;
+}
+
 bool ChildProcess::Running() const {
   return pid_ > 0 && ExitedWithin(pid_, std::chrono::milliseconds(0)) == ChildState::kRunning;
 }
@@ -134,6 +156,33 @@ void ChildProcess::Stop() {
   if (state != ChildState::kGone) ::kill(-pid_, SIGKILL);
   ReapWithin(pid_, std::chrono::seconds(5));
   pid_ = -1;
+}
+
+ProgramResult RunProgram(std::vector<std::string> args, std::chrono::milliseconds limit) {
+  const std::string dir = MakeTempDir("tavo-run");
+  const std::string out_file = dir + "/out";
+  ProgramResult result;
+  {
+    // Standard output goes to a file (through the child's pipe, read here until it ends).
+    ChildProcess child(std::move(args), dir + "/err");
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          end - std::chrono::steady_clock::now());
+      if (left.count() <= 0) break;
+      try {
+        result.out += child.ReadLine(left) + "\n";
+      } catch (const std::runtime_error&) {
+        break;  // output closed (the program ended) or the limit ran out
+      }
+    }
+    result.out += child.TakePending();
+    result.exit_code = child.Wait(end);
+  }
+  result.err = ReadWholeFile(dir + "/err");
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+  return result;
 }
 
 std::string MakeTempDir(const std::string& prefix) {

@@ -23,6 +23,11 @@ class ChildProcess {
   // The next line of the child's standard output, without its LF. Raises std::runtime_error
   // when none comes within `limit` or the child closed its output.
   std::string ReadLine(std::chrono::milliseconds limit);
+  // What the child wrote after its last complete line.
+  std::string TakePending();
+  // Waits for the child to end by itself until `deadline` and returns its exit code; -1 when it
+  // was killed instead (by a signal, or by Stop() at the deadline).
+  int Wait(std::chrono::steady_clock::time_point deadline);
   // True while the child has not ended.
   bool Running() const;
   // SIGTERM to the group, SIGKILL when it does not end within a few seconds; then reaped.
@@ -34,6 +39,15 @@ class ChildProcess {
   int out_fd_ = -1;
   std::string pending_;
 };
+
+// Runs a program to its end with standard input from /dev/null and both outputs captured;
+// killed (exit code -1) when it runs longer than `limit`.
+struct ProgramResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+ProgramResult RunProgram(std::vector<std::string> args, std::chrono::milliseconds limit);
 
 // A fresh folder below the system's temporary folder, for a server's files.
 std::string MakeTempDir(const std::string& prefix);

@@ -1,0 +1,436 @@
+// tavo-ftp: fetches one file over FTP with the project's network library.
+//
+//   tavo-ftp get [options] ftp://[USER[:PASSWORD]@]HOST[:PORT]/PATH [DEST]
+//
+// Exit codes: 0 success, 1 network or protocol failure, 2 usage error, 3 local file error.
+
+#include <getopt.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <cxxabi.h>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <typeinfo>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "net/ftp/ftp.h"
+#include "net/stack/exceptions.h"
+#include "rtl/convert.h"
+#include "rtl/exception.h"
+#include "rtl/streams.h"
+#include "tools/tavo-ftp/output.h"
+#include "tools/tavo-ftp/url.h"
+
+#ifndef TAVO_VERSION
+#define TAVO_VERSION "unknown"
+#endif
+
+namespace tavo::tool {
+namespace {
+
+using net::TIdFTP;
+
+enum ExitCode { kSuccess = 0, kNetworkFailure = 1, kUsage = 2, kLocalFile = 3 };
+
+constexpr const char kUsageLine[] = "Usage: tavo-ftp get [options] URL [DEST]";
+constexpr const char kHelp[] =
+    "Usage: tavo-ftp get [options] ftp://[USER[:PASSWORD]@]HOST[:PORT]/PATH [DEST]\n"
+    "\n"
+    "Fetches one file over FTP. DEST defaults to the file's name in the current folder;\n"
+    "\"-\" writes to standard output. Without a user name the login is anonymous.\n"
+    "\n"
+    "Options:\n"
+    "  --active                  the server connects to us (PORT) instead of passive mode\n"
+    "  --resume                  continue a partly downloaded DEST (needs REST on the server)\n"
+    "  --no-clobber              never replace an existing DEST\n"
+    "  --ascii                   ASCII transfer type (line ends as the server sends them)\n"
+    "  --connect-timeout MS      bound of the connect (default 30000; 0: the system's)\n"
+    "  --read-timeout MS         bound of every wait for the server (default 30000; 0: none)\n"
+    "  --ftp-proxy HOST:PORT     log in through an FTP proxy\n"
+    "  --ftp-proxy-type TYPE     user-site (default), site, open, user-pass or transparent\n"
+    "  --ftp-proxy-user USER     the proxy's own login\n"
+    "  --ftp-proxy-password PW\n"
+    "  --trust-pasv-address      connect to the address of the PASV reply, not to the server\n"
+    "  --progress, --no-progress show bytes, rate and time left (default: on a terminal)\n"
+    "  -q, --quiet               nothing but errors\n"
+    "  -v, --verbose             every status of the connection\n"
+    "  -h, --help                this text\n"
+    "  --version                 the program's version\n"
+    "\n"
+    "Exit codes: 0 success, 1 network or protocol failure, 2 usage error,\n"
+    "3 local file error (DEST cannot be written, or exists with --no-clobber).\n";
+
+struct Options {
+  bool active = false;
+  bool resume = false;
+  bool no_clobber = false;
+  bool ascii = false;
+  bool trust_pasv_address = false;
+  int32_t connect_timeout = 30000;
+  int32_t read_timeout = 30000;
+  std::string proxy_host;
+  int32_t proxy_port = 21;
+  net::TIdFtpProxyType proxy_type = net::fpcmUserSite;
+  std::string proxy_user;
+  std::string proxy_password;
+  bool quiet = false;
+  bool verbose = false;
+  std::optional<bool> progress;  // unset: on when standard error is a terminal
+  FtpUrl url;
+  std::string dest;
+};
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+int32_t Milliseconds(const char* option, const char* text) {
+  int32_t v = 0;
+  if (!rtl::TryStrToInt(text, v) || v < 0)
+    throw UsageError(std::string(option) + " takes a number of milliseconds (0 or more)");
+  return v;
+}
+
+void ParseHostPort(const std::string& text, std::string& host, int32_t& port) {
+  const size_t colon = text.rfind(':');
+  host = text.substr(0, colon);
+  if (colon != std::string::npos &&
+      (!rtl::TryStrToInt(text.substr(colon + 1), port) || port < 1 || port > 65535))
+    throw UsageError("the proxy port must be a number from 1 to 65535");
+  if (host.empty()) throw UsageError("--ftp-proxy needs HOST:PORT");
+}
+
+net::TIdFtpProxyType ProxyType(const std::string& name) {
+  if (name == "user-site") return net::fpcmUserSite;
+  if (name == "site") return net::fpcmSite;
+  if (name == "open") return net::fpcmOpen;
+  if (name == "user-pass") return net::fpcmUserPass;
+  if (name == "transparent") return net::fpcmTransparent;
+  throw UsageError("--ftp-proxy-type is one of user-site, site, open, user-pass, transparent");
+}
+
+// Parses the arguments of "get" (argv[0] is "get").
+Options ParseGet(int argc, char** argv) {
+  enum {
+    kActive = 1000, kResume, kNoClobber, kAscii, kConnectTimeout, kReadTimeout, kFtpProxy,
+    kFtpProxyType, kFtpProxyUser, kFtpProxyPassword, kTrustPasv, kProgress, kNoProgress, kVersion
+  };
+  static const option kLong[] = {
+      {"active", no_argument, nullptr, kActive},
+      {"resume", no_argument, nullptr, kResume},
+      {"no-clobber", no_argument, nullptr, kNoClobber},
+      {"ascii", no_argument, nullptr, kAscii},
+      {"connect-timeout", required_argument, nullptr, kConnectTimeout},
+      {"read-timeout", required_argument, nullptr, kReadTimeout},
+      {"ftp-proxy", required_argument, nullptr, kFtpProxy},
+      {"ftp-proxy-type", required_argument, nullptr, kFtpProxyType},
+      {"ftp-proxy-user", required_argument, nullptr, kFtpProxyUser},
+      {"ftp-proxy-password", required_argument, nullptr, kFtpProxyPassword},
+      {"trust-pasv-address", no_argument, nullptr, kTrustPasv},
+      {"progress", no_argument, nullptr, kProgress},
+      {"no-progress", no_argument, nullptr, kNoProgress},
+      {"quiet", no_argument, nullptr, 'q'},
+      {"verbose", no_argument, nullptr, 'v'},
+      {"help", no_argument, nullptr, 'h'},
+      {"version", no_argument, nullptr, kVersion},
+      {nullptr, 0, nullptr, 0}};
+  Options o;
+  bool proxy_type_given = false;
+  opterr = 0;  // our own message, in our own words
+  optind = 1;
+  int c;
+  while ((c = getopt_long(argc, argv, ":qvh", kLong, nullptr)) != -1) {
+    switch (c) {
+      case kActive: o.active = true; break;
+      case kResume: o.resume = true; break;
+      case kNoClobber: o.no_clobber = true; break;
+      case kAscii: o.ascii = true; break;
+      case kConnectTimeout: o.connect_timeout = Milliseconds("--connect-timeout", optarg); break;
+      case kReadTimeout: o.read_timeout = Milliseconds("--read-timeout", optarg); break;
+      case kFtpProxy: ParseHostPort(optarg, o.proxy_host, o.proxy_port); break;
+      case kFtpProxyType: o.proxy_type = ProxyType(optarg); proxy_type_given = true; break;
+      case kFtpProxyUser: o.proxy_user = optarg; break;
+      case kFtpProxyPassword: o.proxy_password = optarg; break;
+      case kTrustPasv: o.trust_pasv_address = true; break;
+      case kProgress: o.progress = true; break;
+      case kNoProgress: o.progress = false; break;
+      case 'q': o.quiet = true; break;
+      case 'v': o.verbose = true; break;
+      case 'h': std::fputs(kHelp, stdout); std::exit(kSuccess);
+      case kVersion: std::printf("tavo-ftp %s\n", TAVO_VERSION); std::exit(kSuccess);
+      default: {
+        // Never echo an option's value: it may be a password.
+        std::string name;
+        if (optopt > 0 && optopt < 1000) {
+          name = std::string("-") + static_cast<char>(optopt);
+        } else {
+          const char* arg = argv[optind - 1];
+          name.assign(arg, std::strcspn(arg, "="));
+        }
+        throw UsageError((c == ':' ? "missing value for " : "unknown option ") + name);
+      }
+    }
+  }
+  const int rest = argc - optind;
+  if (rest < 1) throw UsageError("no URL given");
+  if (rest > 2) throw UsageError("too many arguments");
+  try {
+    o.url = ParseFtpUrl(argv[optind]);
+    o.dest = rest == 2 ? argv[optind + 1] : DefaultDestination(o.url);
+  } catch (const UrlError& e) {
+    throw UsageError(e.what());
+  }
+  if (o.dest.empty()) throw UsageError("DEST must not be empty");
+  if (o.dest == "-" && o.resume) throw UsageError("--resume needs a file as DEST, not \"-\"");
+  if (proxy_type_given && o.proxy_host.empty() && o.proxy_type != net::fpcmTransparent)
+    throw UsageError("--ftp-proxy-type needs --ftp-proxy");
+  if (o.quiet) o.verbose = false;
+  return o;
+}
+
+// The class of an error as its users know it: "EIdProtocolReplyError", without namespaces.
+std::string ClassName(const std::exception& e) {
+  const char* mangled = typeid(e).name();
+  int status = 0;
+  char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+  std::string name = status == 0 && demangled != nullptr ? demangled : mangled;
+  std::free(demangled);
+  const size_t colon = name.rfind("::");
+  return colon == std::string::npos ? name : name.substr(colon + 2);
+}
+
+// Standard output as a stream: written in order, never sought.
+class StdoutStream : public rtl::TStream {
+ public:
+  StdoutStream() {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);  // bytes as they come, no CR added
+#endif
+  }
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* buffer, int64_t count) override {
+    const size_t n = std::fwrite(buffer, 1, static_cast<size_t>(count), stdout);
+    if (n != static_cast<size_t>(count)) return static_cast<int64_t>(n);
+    written_ += count;
+    return count;
+  }
+  int64_t Seek(int64_t offset, rtl::TSeekOrigin origin) override {
+    // Only the questions a reader asks (where am I, how much is there) can be answered.
+    if (offset != 0 || origin == rtl::TSeekOrigin::soBeginning) {
+      if (!(origin == rtl::TSeekOrigin::soBeginning && offset == written_))
+        throw rtl::EStreamError("standard output cannot be repositioned");
+    }
+    return written_;
+  }
+  void SetSize(int64_t new_size) override {
+    if (new_size != written_) throw rtl::EStreamError("standard output cannot be resized");
+  }
+  void Flush() {
+    if (std::fflush(stdout) != 0) throw rtl::EWriteError(std::string("standard output: ") + std::strerror(errno));
+  }
+
+ private:
+  int64_t written_ = 0;
+};
+
+// A file made only when the first byte arrives (or when the transfer ends without any): a
+// transfer the server refuses leaves an existing DEST as it was.
+class LazyFileStream : public rtl::TStream {
+ public:
+  explicit LazyFileStream(std::string path) : path_(std::move(path)) {}
+  int64_t Read(void* buffer, int64_t count) override { return File().Read(buffer, count); }
+  int64_t Write(const void* buffer, int64_t count) override { return File().Write(buffer, count); }
+  int64_t Seek(int64_t offset, rtl::TSeekOrigin origin) override {
+    if (!file_ && offset == 0) return 0;
+    return File().Seek(offset, origin);
+  }
+  void SetSize(int64_t new_size) override {
+    if (!file_ && new_size == 0) return;
+    File().SetSize(new_size);
+  }
+  // Makes the file, also when nothing was written (an empty file on the server).
+  void Materialize() { File(); }
+
+ private:
+  rtl::TFileStream& File() {
+    if (!file_) file_ = std::make_unique<rtl::TFileStream>(path_, rtl::fmCreate);
+    return *file_;
+  }
+  std::string path_;
+  std::unique_ptr<rtl::TFileStream> file_;
+};
+
+// Counts what passes to the destination and tells the progress meter.
+class CountingStream : public rtl::TStream {
+ public:
+  CountingStream(rtl::TStream& target, Progress& progress) : target_(target), progress_(progress) {}
+  int64_t Read(void* buffer, int64_t count) override { return target_.Read(buffer, count); }
+  int64_t Write(const void* buffer, int64_t count) override {
+    const int64_t n = target_.Write(buffer, count);
+    bytes_ += n > 0 ? n : 0;
+    progress_.Update(bytes_);
+    return n;
+  }
+  int64_t Seek(int64_t offset, rtl::TSeekOrigin origin) override {
+    const int64_t pos = target_.Seek(offset, origin);
+    if (origin != rtl::TSeekOrigin::soCurrent || offset != 0) bytes_ = pos;
+    return pos;
+  }
+  void SetSize(int64_t new_size) override { target_.SetSize(new_size); }
+  int64_t Bytes() const { return bytes_; }
+
+ private:
+  rtl::TStream& target_;
+  Progress& progress_;
+  int64_t bytes_ = 0;
+};
+
+bool IsTerminal(std::FILE* f);
+
+int Get(const Options& o, Console& err) {
+  err.AddSecret(o.url.password);
+  err.AddSecret(o.proxy_password);
+  const bool to_stdout = o.dest == "-";
+  Progress progress(err, o.progress.value_or(IsTerminal(stderr)) && !o.quiet);
+
+  // Local refusals come before any connection: nothing is sent for a file we would not write.
+  struct stat st{};
+  const bool dest_exists = !to_stdout && ::stat(o.dest.c_str(), &st) == 0;
+  if (dest_exists && S_ISDIR(st.st_mode)) {
+    err.Line("tavo-ftp: " + o.dest + " is a folder; give a file name as DEST");
+    return kLocalFile;
+  }
+  if (dest_exists && o.no_clobber && !o.resume) {
+    err.Line("tavo-ftp: " + o.dest + " exists; not replaced (--no-clobber)");
+    return kLocalFile;
+  }
+
+  TIdFTP ftp;
+  ftp.SetHost(o.url.host);
+  ftp.SetPort(o.url.port);
+  ftp.SetUsername(o.url.has_user ? o.url.user : "anonymous");
+  ftp.SetPassword(o.url.has_user ? o.url.password : "anonymous@");
+  ftp.SetPassive(!o.active);
+  ftp.SetTrustPasvAddress(o.trust_pasv_address);
+  ftp.SetReadTimeout(o.read_timeout);
+  ftp.SetTransferType(o.ascii ? net::ftASCII : net::ftBinary);
+  if (!o.proxy_host.empty() || o.proxy_type == net::fpcmTransparent) {
+    net::TIdFtpProxySettings& proxy = ftp.ProxySettings();
+    proxy.SetProxyType(o.proxy_type);
+    proxy.SetHost(o.proxy_host);
+    proxy.SetPort(o.proxy_port);
+    proxy.SetUserName(o.proxy_user);
+    proxy.SetPassword(o.proxy_password);
+  }
+  bool aborted = false;
+  ftp.SetOnStatus([&](rtl::TComponent*, net::TIdStatus status, const std::string& text) {
+    if (status == net::ftpAborted) aborted = true;
+    if (o.verbose) err.Line(text);
+  });
+
+  std::unique_ptr<rtl::TStream> target;
+  LazyFileStream* lazy = nullptr;
+  StdoutStream* out = nullptr;
+  int64_t already = 0;
+  try {
+    ftp.Connect(true, o.connect_timeout);
+    if (!o.url.directory.empty()) ftp.ChangeDir(o.url.directory);
+
+    if (to_stdout) {
+      target = std::make_unique<StdoutStream>();
+      out = static_cast<StdoutStream*>(target.get());
+    } else if (o.resume && dest_exists) {
+      // Without restart markers the whole file would be appended to what is there.
+      if (st.st_size > 0 && !ftp.ProbeResume()) {
+        err.Line("tavo-ftp: the server cannot resume a transfer (REST refused); " + o.dest +
+                 " left as it is");
+        ftp.Disconnect();
+        return kNetworkFailure;
+      }
+      target = std::make_unique<rtl::TFileStream>(o.dest, rtl::fmOpenWrite);
+      already = target->Seek(0, rtl::TSeekOrigin::soEnd);
+    } else if (o.resume) {
+      target = std::make_unique<rtl::TFileStream>(o.dest, rtl::fmCreate);
+    } else {
+      target = std::make_unique<LazyFileStream>(o.dest);
+      lazy = static_cast<LazyFileStream*>(target.get());
+    }
+    CountingStream counted(*target, progress);
+    counted.Seek(already, rtl::TSeekOrigin::soBeginning);
+    ftp.SetOnWorkBegin([&](rtl::TComponent*, net::TWorkMode mode, int32_t) {
+      if (mode == net::wmRead) progress.Begin(ftp.TransferSize() >= 0 ? already + ftp.TransferSize() : -1, already);
+    });
+    ftp.SetOnWorkEnd([&](rtl::TComponent*, net::TWorkMode mode) {
+      if (mode == net::wmRead) progress.End();
+    });
+    ftp.Get(o.url.file, counted, o.resume);
+    progress.End();
+    if (lazy != nullptr) lazy->Materialize();
+    if (out != nullptr) out->Flush();
+    ftp.Disconnect();
+  } catch (const rtl::EStreamError& e) {
+    progress.End();
+    err.Line("tavo-ftp: " + ClassName(e) + ": " + e.what());
+    return kLocalFile;
+  } catch (const net::EIdProtocolReplyError& e) {
+    progress.End();
+    // The reply's code tells a technician as much as its text.
+    err.Line("tavo-ftp: " + ClassName(e) + " " + std::to_string(e.ReplyCode()) + ": " + e.what());
+    return kNetworkFailure;
+  } catch (const std::exception& e) {
+    progress.End();
+    err.Line("tavo-ftp: " + ClassName(e) + ": " + e.what());
+    return kNetworkFailure;
+  }
+  if (aborted) {
+    err.Line("tavo-ftp: the server aborted the transfer; " +
+             (to_stdout ? std::string("the output") : o.dest) + " is incomplete");
+    return kNetworkFailure;
+  }
+  return kSuccess;
+}
+
+bool IsTerminal(std::FILE* f) {
+#ifdef _WIN32
+  return _isatty(_fileno(f)) != 0;
+#else
+  return ::isatty(::fileno(f)) != 0;
+#endif
+}
+
+int Run(int argc, char** argv) {
+  Console err(stderr);
+  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kHelp, stdout);
+    return kSuccess;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("tavo-ftp %s\n", TAVO_VERSION);
+    return kSuccess;
+  }
+  try {
+    if (argc < 2 || std::strcmp(argv[1], "get") != 0)
+      throw UsageError(argc < 2 ? "no command given" : "unknown command (only \"get\" is known)");
+    return Get(ParseGet(argc - 1, argv + 1), err);
+  } catch (const UsageError& e) {
+    err.Line(std::string("tavo-ftp: ") + e.what());
+    err.Line(kUsageLine);
+    err.Line("Try 'tavo-ftp --help' for more information.");
+    return kUsage;
+  }
+}
+
+}  // namespace
+}  // namespace tavo::tool
+
+int main(int argc, char** argv) { return tavo::tool::Run(argc, argv); }

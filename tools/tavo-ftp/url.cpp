@@ -1,0 +1,97 @@
+#include "tools/tavo-ftp/url.h"
+
+#include <string_view>
+
+#include "rtl/convert.h"
+
+namespace tavo::tool {
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string PercentDecode(std::string_view s, const char* what) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    char c = s[i];
+    if (c == '%') {
+      const int hi = i + 2 < s.size() ? HexValue(s[i + 1]) : -1;
+      const int lo = i + 2 < s.size() ? HexValue(s[i + 2]) : -1;
+      if (hi < 0 || lo < 0) throw UrlError(std::string("broken percent escape in the ") + what);
+      c = static_cast<char>(hi * 16 + lo);
+      i += 2;
+    }
+    if (c == '\r' || c == '\n' || c == '\0')
+      throw UrlError(std::string("line break or NUL in the ") + what);
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+FtpUrl ParseFtpUrl(const std::string& text) {
+  constexpr std::string_view kScheme = "ftp://";
+  std::string_view rest(text);
+  if (rest.size() < kScheme.size()) throw UrlError("not an ftp:// address");
+  for (size_t i = 0; i < kScheme.size(); ++i) {
+    const char c = rest[i];
+    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    if (lower != kScheme[i]) throw UrlError("not an ftp:// address");
+  }
+  rest.remove_prefix(kScheme.size());
+
+  const size_t slash = rest.find('/');
+  if (slash == std::string_view::npos) throw UrlError("no file name in the address");
+  std::string_view authority = rest.substr(0, slash);
+  const std::string_view path = rest.substr(slash + 1);
+
+  FtpUrl url;
+  // The last "@" ends the user part: an unencoded "@" in a password is common enough.
+  const size_t at = authority.rfind('@');
+  if (at != std::string_view::npos) {
+    const std::string_view userinfo = authority.substr(0, at);
+    const size_t colon = userinfo.find(':');
+    url.user = PercentDecode(userinfo.substr(0, colon), "user name");
+    if (colon != std::string_view::npos)
+      url.password = PercentDecode(userinfo.substr(colon + 1), "password");
+    url.has_user = true;
+    authority.remove_prefix(at + 1);
+  }
+  const size_t colon = authority.rfind(':');
+  std::string_view host = authority.substr(0, colon);
+  if (colon != std::string_view::npos) {
+    int32_t port = 0;
+    const std::string_view digits = authority.substr(colon + 1);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos ||
+        !rtl::TryStrToInt(digits, port) || port < 1 || port > 65535)
+      throw UrlError("the port must be a number from 1 to 65535");
+    url.port = port;
+  }
+  if (host.empty()) throw UrlError("no host in the address");
+  if (host.find_first_of("[]%\r\n\t ") != std::string_view::npos || host.find('\0') != std::string_view::npos)
+    throw UrlError("the host must be a name or an IPv4 address");
+  url.host = std::string(host);
+
+  const size_t last = path.rfind('/');
+  const std::string_view dir = last == std::string_view::npos ? std::string_view() : path.substr(0, last);
+  const std::string_view file = last == std::string_view::npos ? path : path.substr(last + 1);
+  url.directory = PercentDecode(dir, "path");
+  url.file = PercentDecode(file, "path");
+  if (url.file.empty()) throw UrlError("no file name in the address");
+  return url;
+}
+
+std::string DefaultDestination(const FtpUrl& url) {
+  const std::string& name = url.file;
+  if (name == "." || name == ".." || name.find_first_of("/\\") != std::string::npos)
+    throw UrlError("the file name cannot name a local file; give DEST");
+  return name;
+}
+
+}  // namespace tavo::tool
