@@ -13,7 +13,8 @@ namespace {
 // does not pin its peak memory for the rest of the connection.
 constexpr size_t kKeepCapacity = 1u << 20;
 
-void Release(std::vector<uint8_t>& v) {
+template <typename Vector>
+void Release(Vector& v) {
   if (v.capacity() > kKeepCapacity && v.capacity() > 4 * v.size()) v.shrink_to_fit();
 }
 }  // namespace
@@ -110,6 +111,17 @@ void TIdManagedBuffer::Append(const void* buffer, int64_t count) {
   if (count <= 0) return;
   const auto* p = static_cast<const uint8_t*>(buffer);
   data_.insert(data_.end(), p, p + count);
+}
+
+uint8_t* TIdManagedBuffer::AppendSpace(int64_t ACount) {
+  const size_t old = data_.size();
+  data_.resize(old + static_cast<size_t>(std::max<int64_t>(ACount, 0)));
+  return data_.data() + old;
+}
+
+void TIdManagedBuffer::TrimStorage(int64_t AStorageSize) {
+  if (AStorageSize >= consumed_ && AStorageSize < StorageSize())
+    data_.resize(static_cast<size_t>(AStorageSize));
 }
 
 void TIdManagedBuffer::Compact() {

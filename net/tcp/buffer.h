@@ -5,7 +5,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "rtl/streams.h"
@@ -13,6 +16,29 @@
 namespace tavo::net {
 
 class TIdSimpleBuffer;
+
+namespace detail {
+// Storage whose new bytes are left uninitialised when it grows: a receive fills them right
+// after, so zeroing them first would only cost a pass over every received byte.
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitializedAllocator<U>;
+  };
+  UninitializedAllocator() = default;
+  template <typename U>
+  UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+}  // namespace detail
 
 // Called with the number of bytes taken out of the front of a buffer.
 using TIdBufferBytesRemoved = std::function<void(TIdSimpleBuffer* ASender, int32_t ABytes)>;
@@ -51,7 +77,7 @@ class TIdSimpleBuffer : public rtl::TStream {
   void RaiseNotEnoughData() const;
   void NotifyRemoved(int32_t k);
 
-  std::vector<uint8_t> data_;
+  std::vector<uint8_t, detail::UninitializedAllocator<uint8_t>> data_;
   int64_t position_ = 0;  // relative to Start()
 
  private:
@@ -69,6 +95,10 @@ class TIdManagedBuffer : public TIdSimpleBuffer {
 
   // Appends at the end of the storage, whatever the position.
   void Append(const void* buffer, int64_t count);
+  // Room for ACount more bytes at the end of the storage, for a receive to land in directly;
+  // TrimStorage(StorageSize() before the call + bytes received) then keeps what arrived.
+  uint8_t* AppendSpace(int64_t ACount);
+  void TrimStorage(int64_t AStorageSize);
 
   // Moves the visible bytes to the front of the storage when consumed bytes are piled up.
   void Compact();

@@ -183,8 +183,25 @@ int32_t TIdTCPConnection::FillInputBuffer(bool ARaiseExceptionIfDisconnected, in
     }
     // A size below one byte would make every receive look like the peer's close.
     const int32_t size = std::max<int32_t>(recv_buffer_size_, 1);
-    chunk_buffer_->SetSize(size);
-    int32_t n = io_handler_->Recv(chunk_buffer_->DataStart(), size);
+    // Without an intercept, which may reshape a chunk, the bytes land at the end of the input
+    // buffer directly instead of being copied there from the chunk buffer.
+    const bool direct = intercept_ == nullptr;
+    const int64_t stored = inbound_buffer_->StorageSize();
+    uint8_t* landing;
+    if (direct) {
+      landing = inbound_buffer_->AppendSpace(size);
+    } else {
+      chunk_buffer_->SetSize(size);
+      landing = chunk_buffer_->DataStart();
+    }
+    int32_t n;
+    try {
+      n = io_handler_->Recv(landing, size);
+    } catch (...) {
+      if (direct) inbound_buffer_->TrimStorage(stored);
+      throw;
+    }
+    if (direct) inbound_buffer_->TrimStorage(stored + std::max(n, 0));
     peer_closed_ = n == 0;
     if (n != 0) {
       if (GlobalStack->CheckResult(n, {Id_WSAESHUTDOWN, Id_WSAECONNABORTED})) {
@@ -193,19 +210,17 @@ int32_t TIdTCPConnection::FillInputBuffer(bool ARaiseExceptionIfDisconnected, in
         CloseTransport();
         if (inbound_buffer_->VisibleSize() == 0) GlobalStack->RaiseError(error);
       }
-      if (n > 0) {
+      if (n > 0 && !direct) {
         chunk_buffer_->SetSize(n);
-        if (intercept_ != nullptr) {
-          chunk_buffer_->SetPosition(0);
-          intercept_->FilterReceived(*chunk_buffer_);
-          n = Clamp32(chunk_buffer_->VisibleSize());
-        }
-        if (ascii_filter_) {
-          uint8_t* p = chunk_buffer_->DataStart();
-          for (int32_t i = 0; i < n; ++i) p[i] &= 0x7F;
-        }
-        inbound_buffer_->Append(chunk_buffer_->DataStart(), n);
+        chunk_buffer_->SetPosition(0);
+        intercept_->FilterReceived(*chunk_buffer_);
+        n = Clamp32(chunk_buffer_->VisibleSize());
+        landing = chunk_buffer_->DataStart();
       }
+      if (n > 0 && ascii_filter_) {
+        for (int32_t i = 0; i < n; ++i) landing[i] &= 0x7F;
+      }
+      if (n > 0 && !direct) inbound_buffer_->Append(landing, n);
     }
     CheckClosed(ARaiseExceptionIfDisconnected, false);
     result = n;
@@ -321,6 +336,28 @@ void TIdTCPConnection::ReadToStream(rtl::TStream& AStream, int64_t AByteCount,
     if (AStream.Size() > pos) AStream.SetSize(pos);
   };
   try {
+    if (AReadUntilDisconnect) {
+      // Until the close, bytes go from the input buffer to the stream as each receive brings
+      // them: no copy through a block, and no wait for a block to fill.
+      while (remaining > 0) {
+        const int64_t visible = inbound_buffer_->VisibleSize();
+        if (visible > 0) {
+          const int64_t k = std::min(visible, remaining);
+          AStream.WriteBuffer(inbound_buffer_->DataStart(), k);
+          inbound_buffer_->Discard(Clamp32(k));
+          remaining -= k;
+          continue;
+        }
+        if (!Connected()) break;
+        try {
+          FillInputBuffer(true, TimeoutDefault, true);
+        } catch (const EIdConnClosedGracefully&) {
+          break;  // the close ends the read; everything before it has reached the stream
+        }
+      }
+      finish();
+      return;
+    }
     if (inbound_buffer_->VisibleSize() > 0) {
       const int64_t k = std::min(inbound_buffer_->VisibleSize(), remaining);
       AStream.WriteBuffer(inbound_buffer_->DataStart(), k);
@@ -329,25 +366,17 @@ void TIdTCPConnection::ReadToStream(rtl::TStream& AStream, int64_t AByteCount,
     }
     const int64_t chunk = std::min<int64_t>(remaining, std::max<int32_t>(recv_buffer_size_, 1));
     block.resize(static_cast<size_t>(std::max<int64_t>(chunk, 0)));
+    // Whole blocks only: a close before the count is reached raises, and the bytes of the
+    // unfinished block stay in the input buffer.
     while (remaining > 0 && Connected()) {
-      int32_t k = Clamp32(std::min(remaining, chunk));
-      try {
-        ReadBytes(block.data(), k);
-      } catch (const EIdConnClosedGracefully&) {
-        if (!AReadUntilDisconnect) throw;
-        // The close ends the read: what arrived before it is the rest of the data.
-        k = Clamp32(inbound_buffer_->VisibleSize());
-        std::memcpy(block.data(), inbound_buffer_->DataStart(), static_cast<size_t>(k));
-        inbound_buffer_->Clear();
-      }
-      if (k > 0) {
-        AStream.WriteBuffer(block.data(), k);
-        remaining -= k;
-      }
+      const int32_t k = Clamp32(std::min(remaining, chunk));
+      ReadBytes(block.data(), k);
+      AStream.WriteBuffer(block.data(), k);
+      remaining -= k;
     }
     // A counted read that ends short, because the close was seen before this call or the
     // connection was never open, must not pass for a complete one.
-    if (!AReadUntilDisconnect && remaining > 0) {
+    if (remaining > 0) {
       CheckClosed(true, true);
       throw EIdNotConnected(res::kTcpNotConnected);
     }

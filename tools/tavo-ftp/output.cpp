@@ -75,8 +75,11 @@ void Progress::Draw(bool AFinal) {
     const double fraction = std::clamp(static_cast<double>(bytes_) / static_cast<double>(total_), 0.0, 1.0);
     constexpr int kBar = 24;
     const int filled = static_cast<int>(fraction * kBar);
-    line = "[" + std::string(static_cast<size_t>(filled), '#') +
-           std::string(static_cast<size_t>(kBar - filled), '.') + "] ";
+    line.reserve(80);
+    line += '[';
+    line.append(static_cast<size_t>(filled), '#');
+    line.append(static_cast<size_t>(kBar - filled), '.');
+    line += "] ";
     char pct[16];
     std::snprintf(pct, sizeof pct, "%3d%% ", static_cast<int>(fraction * 100));
     line += pct;
