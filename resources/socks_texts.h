@@ -35,6 +35,9 @@ inline constexpr const char kSocksServerTTLExpiredError[] = "TTL abgelaufen.";
 inline constexpr const char kSocksServerCommandError[] = "Anweisung nicht unterstützt";
 inline constexpr const char kSocksServerAddressError[] = "Der Adresstyp wird nicht unterstützt.";
 
+// Our own: a version value outside the four the settings know (only reachable by a cast).
+inline constexpr const char kSocksVersionUnsupported[] = "SOCKS-Version %d wird nicht unterstützt.";
+
 // Our own: fields the wire format cannot carry are refused before anything is sent.
 // The field names filled into the two templates below.
 inline constexpr const char kSocksFieldUserId[] = "Die SOCKS-Benutzerkennung";

@@ -190,6 +190,9 @@ void TIdSocksInfo::Negotiate(const std::string& AHost, int32_t APort) {
       break;
     case svNoSocks:
       break;
+    default:
+      // The connection went to the proxy; using it as the target's would be silently wrong.
+      throw EIdSocksError(rtl::Format(res::kSocksVersionUnsupported, {static_cast<int>(version_)}));
   }
 }
 

@@ -81,7 +81,7 @@ TEST(SocksInfo, AReplyTimeOutBelowInfiniteIsRefused) {
   EXPECT_EQ(socks.ReplyTimeout(), TimeoutInfinite);
 }
 
-TEST(SocksInfo, WithoutAProxyNegotiateDoesNothingAndWithoutAConnectionItRefuses) {
+TEST(SocksInfo, WithoutAProxyNegotiateDoesNothingWithoutAConnectionOrAKnownVersionItRefuses) {
   TIdSocksInfo socks;
   EXPECT_NO_THROW(socks.Negotiate("tavo.test", 21));
   for (TSocksVersion version : {svSocks4, svSocks4A, svSocks5}) {
@@ -92,6 +92,13 @@ TEST(SocksInfo, WithoutAProxyNegotiateDoesNothingAndWithoutAConnectionItRefuses)
     } catch (const EIdClosedSocket& e) {
       EXPECT_STREQ(e.what(), "Verbindung aufgehoben.");
     }
+  }
+  socks.SetVersion(static_cast<TSocksVersion>(7));
+  try {
+    socks.Negotiate("192.0.2.7", 21);
+    ADD_FAILURE() << "negotiated an unknown version";
+  } catch (const EIdSocksError& e) {
+    EXPECT_STREQ(e.what(), "SOCKS-Version 7 wird nicht unterstützt.");
   }
 }
 
