@@ -32,9 +32,6 @@ inline constexpr const char kTcpFileNotFound[] = "Datei \"%s\" konnte nicht gefu
 // Our own: arguments the original interface never received and that we refuse explicitly.
 inline constexpr const char kTcpInvalidTimeout[] = "Ungültige Zeitüberschreitung (%d ms).";
 inline constexpr const char kTcpInvalidLength[] = "Ungültige Längenangabe (%d).";
-// A proxy version whose handshake this build does not offer.
-inline constexpr const char kTcpSocksVersionUnsupported[] =
-    "SOCKS-Version %d wird nicht unterstützt.";
 
 // Refusal of a command line that would break out of its one line (see SendCmd).
 inline constexpr const char kTcpCommandLineBreak[] =

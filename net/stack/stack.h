@@ -42,6 +42,7 @@ constexpr int32_t IdTimeoutInfinite = -2;
 // Error numbers callers tolerate by name.
 constexpr int32_t Id_WSAEINTR = 10004;
 constexpr int32_t Id_WSAEBADF = 10009;
+constexpr int32_t Id_WSAEINVAL = 10022;
 constexpr int32_t Id_WSAENOTSOCK = 10038;
 constexpr int32_t Id_WSAEADDRINUSE = 10048;
 constexpr int32_t Id_WSAECONNABORTED = 10053;

@@ -116,6 +116,9 @@ void TIdIOHandlerSocket::ConnectTo(const std::string& AHost, int32_t APort,
     GlobalStack->CheckResult(h.Connect(Id_PF_INET));
   }
 
+  // Settings shared by several handlers are tied to the one that set them last; this
+  // handshake must run over this handler's connection.
+  socks->SetIOHandler(this);
   socks->Negotiate(AHost, APort);
 }
 

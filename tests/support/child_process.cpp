@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -22,6 +22,7 @@ namespace tavo::testsupport {
 namespace {
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
 enum class ChildState { kRunning, kExited, kGone };
 
@@ -29,121 +30,128 @@ enum class ChildState { kRunning, kExited, kGone };
 // process-group id reserved, so signalling the group afterwards cannot reach a stranger that
 // was handed the same number. kGone: someone else reaped it already.
 ChildState ExitedWithin(pid_t pid, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
+  const auto end = Clock::now() + limit;
   for (;;) {
     siginfo_t info{};
     const int r = ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
     if (r == 0 && info.si_pid == pid) return ChildState::kExited;
     if (r < 0 && errno == ECHILD) return ChildState::kGone;
-    if (std::chrono::steady_clock::now() >= end) return ChildState::kRunning;
+    if (Clock::now() >= end) return ChildState::kRunning;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
 
-// Waits for the child to end for at most `limit`; true when it was reaped.
-bool ReapWithin(pid_t pid, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
+// Waits for the child to end for at most `limit`; its exit status, or -1.
+int ReapWithin(pid_t pid, std::chrono::milliseconds limit) {
+  const auto end = Clock::now() + limit;
   for (;;) {
     int status = 0;
     const pid_t r = ::waitpid(pid, &status, WNOHANG);
-    if (r == pid || (r < 0 && errno == ECHILD)) return true;
-    if (std::chrono::steady_clock::now() >= end) return false;
+    if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (r < 0 && errno == ECHILD) return -1;
+    if (Clock::now() >= end) return -1;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
 
 }  // namespace
 
-ChildProcess::ChildProcess(std::vector<std::string> args, std::string stderr_file) {
+ChildProcess::ChildProcess(ChildOptions options) {
+  if (options.argv.empty()) throw std::runtime_error("child: no program");
   // Everything the child needs is prepared before fork: between fork and exec only
   // async-signal-safe calls are allowed (other test threads may hold locks).
   std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
+  for (auto& a : options.argv) argv.push_back(a.data());
   argv.push_back(nullptr);
-  const int err_fd = ::open(stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  const int null_fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-  int out[2];
-  if (err_fd < 0 || null_fd < 0 || ::pipe2(out, O_CLOEXEC) != 0) {
-    if (err_fd >= 0) ::close(err_fd);
-    if (null_fd >= 0) ::close(null_fd);
-    throw std::runtime_error("cannot prepare the files of " + args[0]);
+  const int in_fd = ::open(options.stdin_file.c_str(), O_RDONLY | O_CLOEXEC);
+  const int err_fd =
+      ::open(options.stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int null_fd =
+      ::open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  int out[2] = {-1, -1};
+  const bool piped = !options.capture_stdout || ::pipe2(out, O_CLOEXEC) == 0;
+  if (in_fd < 0 || err_fd < 0 || null_fd < 0 || !piped) {
+    for (int fd : {in_fd, err_fd, null_fd, out[0], out[1]})
+      if (fd >= 0) ::close(fd);
+    throw std::runtime_error("child: cannot prepare the files of " + options.argv[0]);
   }
+  const int out_fd = options.capture_stdout ? out[1] : null_fd;
   const pid_t parent = ::getpid();
 
   pid_ = ::fork();
   if (pid_ == 0) {
     ::setpgid(0, 0);
-    // Dies with the test process, so a crashed test leaves no server.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
-    ::dup2(null_fd, 0);
-    ::dup2(out[1], 1);
+    ::dup2(in_fd, 0);
+    ::dup2(out_fd, 1);
     ::dup2(err_fd, 2);
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
-  ::close(out[1]);
-  ::close(err_fd);
-  ::close(null_fd);
+  for (int fd : {in_fd, err_fd, null_fd, out[1]})
+    if (fd >= 0) ::close(fd);
   if (pid_ < 0) {
-    ::close(out[0]);
-    throw std::runtime_error("fork failed for " + args[0]);
+    if (out[0] >= 0) ::close(out[0]);
+    throw std::runtime_error("child: fork failed");
   }
   ::setpgid(pid_, pid_);  // also from here, so the group exists before we might signal it
-  out_fd_ = out[0];
+  stdout_fd_ = out[0];
 }
 
 ChildProcess::~ChildProcess() { Stop(); }
 
-std::string ChildProcess::ReadLine(std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  size_t eol;
-  while ((eol = pending_.find('\n')) == std::string::npos) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || out_fd_ < 0) throw std::runtime_error("no line from the server in time");
-    pollfd p{out_fd_, POLLIN, 0};
-    const int r = ::poll(&p, 1, static_cast<int>(left.count()));
-    if (r <= 0) continue;
-    char buf[256];
-    const ssize_t n = ::read(out_fd_, buf, sizeof buf);
-    if (n <= 0) throw std::runtime_error("the server closed its output");
-    pending_.append(buf, static_cast<size_t>(n));
+int ChildProcess::ReadPortLine(std::chrono::milliseconds limit, std::string& failure) {
+  if (stdout_fd_ < 0) {
+    failure = "stdout is not captured";
+    return 0;
   }
-  std::string line = pending_.substr(0, eol);
-  pending_.erase(0, eol + 1);
-  return line;
-}
-
-std::string ChildProcess::TakePending() {
-  std::string rest;
-  rest.swap(pending_);
-  return rest;
-}
-
-int ChildProcess::Wait(std::chrono::steady_clock::time_point deadline) {
-  while (pid_ > 0) {
-    int status = 0;
-    const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-    if (r == pid_) {
-      pid_ = -1;
-      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::string line;
+  const auto end = Clock::now() + limit;
+  while (line.find('\n') == std::string::npos) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+    if (left.count() <= 0) {
+      failure = "no port within the start limit";
+      return 0;
     }
-    if (r < 0) break;
-    if (std::chrono::steady_clock::now() >= deadline) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    pollfd p{stdout_fd_, POLLIN, 0};
+    const int r = ::poll(&p, 1, static_cast<int>(left.count()));
+    if (r <= 0) continue;  // EINTR or time-out: the loop decides
+    char buf[256];
+    const ssize_t n = ::read(stdout_fd_, buf, sizeof buf);
+    if (n <= 0) {
+      failure = "the program ended before it reported its port";
+      return 0;
+    }
+    line.append(buf, static_cast<size_t>(n));
   }
-  Stop();
-  return -1;
+  const int port = line.rfind("PORT ", 0) == 0 ? std::atoi(line.c_str() + 5) : 0;
+  if (port <= 0) failure = "unexpected first line: " + line;
+  return port;
 }
 
 bool ChildProcess::Running() const {
   return pid_ > 0 && ExitedWithin(pid_, std::chrono::milliseconds(0)) == ChildState::kRunning;
 }
 
+int ChildProcess::WaitExit(std::chrono::milliseconds limit) {
+  if (pid_ <= 0) return -1;
+  if (ExitedWithin(pid_, limit) == ChildState::kRunning) {
+    Stop();
+    return -1;
+  }
+  // The group may hold what the child left running; it goes before the leader is reaped.
+  ::kill(-pid_, SIGKILL);
+  const int status = ReapWithin(pid_, std::chrono::seconds(5));
+  pid_ = -1;
+  if (stdout_fd_ >= 0) ::close(stdout_fd_);
+  stdout_fd_ = -1;
+  return status;
+}
+
 void ChildProcess::Stop() {
-  if (out_fd_ >= 0) ::close(out_fd_);
-  out_fd_ = -1;
+  if (stdout_fd_ >= 0) ::close(stdout_fd_);
+  stdout_fd_ = -1;
   if (pid_ <= 0) return;
   ::kill(-pid_, SIGTERM);
   ChildState state = ExitedWithin(pid_, std::chrono::seconds(5));
@@ -151,51 +159,73 @@ void ChildProcess::Stop() {
     ::kill(-pid_, SIGKILL);
     state = ExitedWithin(pid_, std::chrono::seconds(5));
   }
-  // Anything the server itself started goes too. The leader is not reaped yet, so the group id
+  // Anything the child itself started goes too. The leader is not reaped yet, so the group id
   // is still ours; once reaped, the number could belong to someone else's group.
   if (state != ChildState::kGone) ::kill(-pid_, SIGKILL);
   ReapWithin(pid_, std::chrono::seconds(5));
   pid_ = -1;
 }
 
-ProgramResult RunProgram(std::vector<std::string> args, std::chrono::milliseconds limit) {
-  const std::string dir = MakeTempDir("tavo-run");
-  const std::string out_file = dir + "/out";
+ServerProcess::ServerProcess(const std::string& prefix) : work_dir_(MakeTempDir(prefix)) {}
+
+ServerProcess::~ServerProcess() {
+  Stop();
+  std::error_code ec;
+  fs::remove_all(work_dir_, ec);
+}
+
+void ServerProcess::Stop() {
+  if (process_) process_->Stop();
+}
+
+std::string ServerProcess::WorkFile(const std::string& name) const {
+  return (fs::path(work_dir_) / name).string();
+}
+
+ChildProcess& ServerProcess::Start(std::vector<std::string> argv, bool capture_stdout) {
+  process_ = std::make_unique<ChildProcess>(ChildOptions{.argv = std::move(argv),
+                                                         .stderr_file = WorkFile("stderr.log"),
+                                                         .capture_stdout = capture_stdout});
+  return *process_;
+}
+
+void ServerProcess::StartReportingPort(std::vector<std::string> argv, const std::string& what) {
+  constexpr auto kStartLimit = std::chrono::seconds(20);
+  std::string failure;
+  try {
+    port_ = Start(std::move(argv), true).ReadPortLine(kStartLimit, failure);
+  } catch (const std::exception& e) {
+    failure = e.what();
+  }
+  if (port_ <= 0) Fail(what, failure);
+}
+
+void ServerProcess::Fail(const std::string& what, const std::string& why) {
+  Stop();
+  const std::string err = ReadWholeFile(WorkFile("stderr.log"));
+  std::error_code ec;
+  fs::remove_all(work_dir_, ec);
+  throw std::runtime_error(what + ": " + why + "\n" + err);
+}
+
+ProgramResult RunProgram(const std::vector<std::string>& argv, std::chrono::milliseconds limit,
+                         const std::string& stdin_file) {
+  const std::string dir = MakeTempDir("tavo-run-");
+  ChildOptions options;
+  options.argv = argv;
+  options.stdin_file = stdin_file;
+  options.stdout_file = (fs::path(dir) / "out").string();
+  options.stderr_file = (fs::path(dir) / "err").string();
   ProgramResult result;
   {
-    // Standard output goes to a file (through the child's pipe, read here until it ends).
-    ChildProcess child(std::move(args), dir + "/err");
-    const auto end = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          end - std::chrono::steady_clock::now());
-      if (left.count() <= 0) break;
-      try {
-        result.out += child.ReadLine(left) + "\n";
-      } catch (const std::runtime_error&) {
-        break;  // output closed (the program ended) or the limit ran out
-      }
-    }
-    result.out += child.TakePending();
-    result.exit_code = child.Wait(end);
+    ChildProcess child(options);
+    result.exit_code = child.WaitExit(limit);
   }
-  result.err = ReadWholeFile(dir + "/err");
+  result.out = ReadWholeFile(options.stdout_file);
+  result.err = ReadWholeFile(options.stderr_file);
   std::error_code ec;
   fs::remove_all(dir, ec);
   return result;
-}
-
-std::string MakeTempDir(const std::string& prefix) {
-  std::string templ = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
-  if (!::mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed for " + prefix);
-  return templ;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 int FreeLoopbackPort() {
@@ -204,27 +234,44 @@ int FreeLoopbackPort() {
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof a;
-  const bool ok = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-                  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
+  int port = 0;
+  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+    port = ntohs(a.sin_port);
   if (fd >= 0) ::close(fd);
-  if (!ok) throw std::runtime_error("no free loopback port");
-  return ntohs(a.sin_port);
+  if (port == 0) throw std::runtime_error("no free loopback port");
+  return port;
 }
 
 bool WaitUntilListening(int port, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
+  const auto end = Clock::now() + limit;
+  while (Clock::now() < end) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = htons(static_cast<uint16_t>(port));
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
+    const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    if (fd >= 0) ::close(fd);
     if (ok) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return false;
+}
+
+std::string MakeTempDir(const std::string& prefix) {
+  std::string templ = (fs::temp_directory_path() / (prefix + "XXXXXX")).string();
+  std::vector<char> buf(templ.begin(), templ.end());
+  buf.push_back('\0');
+  if (!::mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed for " + templ);
+  return std::string(buf.data());
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
 }
 
 }  // namespace tavo::testsupport

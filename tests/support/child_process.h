@@ -1,61 +1,104 @@
 #pragma once
-// A server process started by a test: its own process group (so everything it starts can be
-// stopped with it), standard input from /dev/null, standard output through a pipe that the
-// test can read lines from, standard error into a file. It dies with the test process (also
-// when the test crashes), and Stop() or the destructor ends the whole group.
+// A program a test starts and must stop again: the real servers and proxies of the
+// integration tests, and the system tools a test calls. The child runs in a process group of
+// its own, so that Stop ends it together with everything it started; it also dies when the
+// thread that created it ends (so a crashed test leaves nothing behind).
 
 #include <sys/types.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace tavo::testsupport {
 
+struct ChildOptions {
+  std::vector<std::string> argv;  // argv[0] is the program's full path
+  std::string stdin_file = "/dev/null";
+  std::string stderr_file = "/dev/null";  // created or truncated
+  // Keep the child's stdout on a pipe for ReadPortLine; otherwise it goes to stdout_file.
+  bool capture_stdout = false;
+  std::string stdout_file = "/dev/null";  // created or truncated
+};
+
 class ChildProcess {
  public:
-  // args[0] is the program's full path. Raises std::runtime_error when it cannot be started.
-  ChildProcess(std::vector<std::string> args, std::string stderr_file);
-  ~ChildProcess();
+  // Raises std::runtime_error when the child cannot be started.
+  explicit ChildProcess(ChildOptions options);
+  ~ChildProcess();  // Stop
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  // The next line of the child's standard output, without its LF. Raises std::runtime_error
-  // when none comes within `limit` or the child closed its output.
-  std::string ReadLine(std::chrono::milliseconds limit);
-  // What the child wrote after its last complete line.
-  std::string TakePending();
-  // Waits for the child to end by itself until `deadline` and returns its exit code; -1 when it
-  // was killed instead (by a signal, or by Stop() at the deadline).
-  int Wait(std::chrono::steady_clock::time_point deadline);
-  // True while the child has not ended.
-  bool Running() const;
-  // SIGTERM to the group, SIGKILL when it does not end within a few seconds; then reaped.
-  void Stop();
   pid_t Pid() const { return pid_; }
+  // Waits up to `limit` for a first stdout line "PORT <n>" (capture_stdout) and returns n;
+  // 0 with `failure` set when none came.
+  int ReadPortLine(std::chrono::milliseconds limit, std::string& failure);
+  // True while the child has not ended (it stays unreaped until Stop or WaitExit).
+  bool Running() const;
+  // Waits up to `limit` for the child to end by itself and returns its exit status (128 + the
+  // signal when a signal ended it); -1 when it did not end in time (it is stopped then).
+  int WaitExit(std::chrono::milliseconds limit);
+  // Ends the child's whole process group (TERM, then KILL) and reaps the child. Idempotent.
+  void Stop();
 
  private:
   pid_t pid_ = -1;
-  int out_fd_ = -1;
-  std::string pending_;
+  int stdout_fd_ = -1;
 };
 
-// Runs a program to its end with standard input from /dev/null and both outputs captured;
-// killed (exit code -1) when it runs longer than `limit`.
+// A server a test runs on 127.0.0.1: its process and a private work folder for its
+// configuration and logs. The destructor stops the server and removes the folder, also when
+// the test failed.
+class ServerProcess {
+ public:
+  ~ServerProcess();
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+  const std::string& Host() const { return host_; }
+  int Port() const { return port_; }
+  // Stops the server now; the destructor does nothing more afterwards.
+  void Stop();
+
+ protected:
+  // Makes the work folder "<tmp>/<prefix>XXXXXX".
+  explicit ServerProcess(const std::string& prefix);
+  std::string WorkFile(const std::string& name) const;
+  // Starts the server with its stderr in WorkFile("stderr.log").
+  ChildProcess& Start(std::vector<std::string> argv, bool capture_stdout);
+  // Starts a server that reports its port as its first stdout line "PORT <n>".
+  void StartReportingPort(std::vector<std::string> argv, const std::string& what);
+  // Stops the server, removes the work folder and raises std::runtime_error with
+  // "<what>: <why>" and the server's stderr.
+  [[noreturn]] void Fail(const std::string& what, const std::string& why);
+
+  int port_ = 0;
+
+ private:
+  std::string host_ = "127.0.0.1";
+  std::string work_dir_;
+  std::unique_ptr<ChildProcess> process_;
+};
+
+// Runs a program to its end (at most `limit`) with both outputs captured. exit_code is the
+// exit status (128 + the signal when a signal ended it), -1 when it was stopped at the limit.
 struct ProgramResult {
   int exit_code = -1;
   std::string out;
   std::string err;
 };
-ProgramResult RunProgram(std::vector<std::string> args, std::chrono::milliseconds limit);
+ProgramResult RunProgram(const std::vector<std::string>& argv, std::chrono::milliseconds limit,
+                         const std::string& stdin_file = "/dev/null");
 
-// A fresh folder below the system's temporary folder, for a server's files.
+// A loopback port that was free a moment ago, for servers that take their port from a
+// configuration file (someone else may take it meanwhile: callers retry a failed start).
+int FreeLoopbackPort();
+// True once something accepts TCP connections on 127.0.0.1:port, tried until `limit`.
+bool WaitUntilListening(int port, std::chrono::milliseconds limit);
+
+// A fresh private folder under the system's temporary folder ("<tmp>/<prefix>XXXXXX").
 std::string MakeTempDir(const std::string& prefix);
 std::string ReadWholeFile(const std::string& path);
-// A loopback port that was free a moment ago, for servers that cannot report the port they
-// chose themselves. (Another process may take it meanwhile; callers retry on a failed start.)
-int FreeLoopbackPort();
-// True once something accepts TCP connections on 127.0.0.1:port, polled up to `limit`.
-bool WaitUntilListening(int port, std::chrono::milliseconds limit);
 
 }  // namespace tavo::testsupport

@@ -3,12 +3,11 @@
 // 127.0.0.1 at an ephemeral port. The constructor returns once the server listens; the
 // destructor stops the server's whole process group, also when the test failed.
 
-#include <memory>
 #include <string>
 
-namespace tavo::testsupport {
+#include "tests/support/child_process.h"
 
-class ChildProcess;
+namespace tavo::testsupport {
 
 struct PyFtpdOptions {
   std::string user = "tester";  // empty: no named account
@@ -33,29 +32,18 @@ struct PyFtpdOptions {
 
 // Create it on a thread that lives at least as long as the server: the server is also killed
 // when the creating thread ends (so a crashed test leaves no server behind).
-class PyFtpd {
+class PyFtpd : public ServerProcess {
  public:
   explicit PyFtpd(PyFtpdOptions options = {});
-  ~PyFtpd();
-  PyFtpd(const PyFtpd&) = delete;
-  PyFtpd& operator=(const PyFtpd&) = delete;
 
-  const std::string& Host() const { return host_; }
-  int Port() const { return port_; }
   const std::string& Root() const { return root_; }
   const PyFtpdOptions& Options() const { return options_; }
   // The server's own log (commands and replies), for failure messages.
   std::string Log() const;
-  // Stops the server now; the destructor does nothing more afterwards.
-  void Stop();
 
  private:
   PyFtpdOptions options_;
-  std::string host_ = "127.0.0.1";
-  int port_ = 0;
-  std::string work_dir_;  // temporary folder for the log, the handler file, maybe the root
   std::string root_;
-  std::unique_ptr<ChildProcess> process_;
 };
 
 // Path of the server script beside this file.

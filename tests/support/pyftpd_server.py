@@ -6,14 +6,12 @@ if it defines a class Handler (normally a subclass of FTPHandler), that class se
 """
 import argparse
 import logging
-import os
-import signal
-import sys
-import threading
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
+
+from serve_support import announce_port, give_up_after
 
 
 def main():
@@ -60,15 +58,8 @@ def main():
         Handler.passive_ports = range(a.passive_low, a.passive_high + 1)
 
     server = FTPServer(("127.0.0.1", 0), Handler)
-    sys.stdout.write("PORT %d\n" % server.address[1])
-    sys.stdout.flush()
-
-    # A test that dies without stopping us must not leave a server behind for long.
-    def give_up():
-        os.kill(os.getpid(), signal.SIGKILL)
-    timer = threading.Timer(a.max_seconds, give_up)
-    timer.daemon = True
-    timer.start()
+    announce_port(server.address[1])
+    give_up_after(a.max_seconds)
 
     server.serve_forever(handle_exit=True)
 

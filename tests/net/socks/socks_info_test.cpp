@@ -1,0 +1,106 @@
+// The SOCKS settings object on its own: defaults, the copy rule, and handshakes that have no
+// connection to run over.
+
+#include <gtest/gtest.h>
+
+#include "net/socks/socks_info.h"
+#include "net/stack/exceptions.h"
+#include "net/tcp/iohandler.h"
+#include "net/tcp/reply.h"
+#include "rtl/exception.h"
+
+namespace tavo::net {
+namespace {
+
+TEST(SocksInfo, DefaultsAreADirectConnectionToPort1080WithoutCredentials) {
+  TIdSocksInfo socks;
+  EXPECT_EQ(socks.Authentication(), saNoAuthentication);
+  EXPECT_EQ(socks.Host(), "");
+  EXPECT_EQ(socks.Password(), "");
+  EXPECT_EQ(socks.Port(), 1080);
+  EXPECT_EQ(socks.Username(), "");
+  EXPECT_EQ(socks.Version(), svNoSocks);
+  EXPECT_EQ(socks.IOHandler(), nullptr);
+  EXPECT_EQ(socks.ReplyTimeout(), 120000);
+  EXPECT_EQ(static_cast<int>(svSocks4A), 2);
+  EXPECT_EQ(static_cast<int>(saUsernamePassword), 1);
+}
+
+TEST(SocksInfo, CopiesTheSixSettingsButNeverTheHandler) {
+  TIdIOHandlerSocket source_handler;
+  TIdSocksInfo& source = *source_handler.SocksInfo();
+  source.SetAuthentication(saUsernamePassword);
+  source.SetHost("proxy.test");
+  source.SetPassword("pw");
+  source.SetPort(1081);
+  source.SetUsername("user");
+  source.SetVersion(svSocks5);
+  source.SetReplyTimeout(5000);
+
+  TIdIOHandlerSocket target_handler;
+  TIdSocksInfo& target = *target_handler.SocksInfo();
+  target.Assign(source);
+  EXPECT_EQ(target.Authentication(), saUsernamePassword);
+  EXPECT_EQ(target.Host(), "proxy.test");
+  EXPECT_EQ(target.Password(), "pw");
+  EXPECT_EQ(target.Port(), 1081);
+  EXPECT_EQ(target.Username(), "user");
+  EXPECT_EQ(target.Version(), svSocks5);
+  EXPECT_EQ(target.ReplyTimeout(), 5000);
+  EXPECT_EQ(target.IOHandler(), &target_handler);
+}
+
+TEST(SocksInfo, CopyingFromOrToAnotherClassIsRefused) {
+  TIdSocksInfo socks;
+  socks.SetHost("kept");
+  TIdRFCReply reply;
+  try {
+    socks.Assign(reply);
+    ADD_FAILURE() << "copied a reply into SOCKS settings";
+  } catch (const rtl::EConvertAssignError& e) {
+    EXPECT_STREQ(e.what(), "TIdRFCReply kann nicht zu TIdSocksInfo zugewiesen werden");
+  }
+  EXPECT_EQ(socks.Host(), "kept");
+  try {
+    reply.Assign(socks);
+    ADD_FAILURE() << "copied SOCKS settings into a reply";
+  } catch (const rtl::EConvertAssignError& e) {
+    EXPECT_STREQ(e.what(), "TIdSocksInfo kann nicht zu TIdRFCReply zugewiesen werden");
+  }
+}
+
+TEST(SocksInfo, AReplyTimeOutBelowInfiniteIsRefused) {
+  TIdSocksInfo socks;
+  socks.SetReplyTimeout(TimeoutInfinite);
+  try {
+    socks.SetReplyTimeout(-3);
+    ADD_FAILURE() << "accepted -3";
+  } catch (const EIdException& e) {
+    EXPECT_STREQ(e.what(), "Ungültige Zeitüberschreitung (-3 ms).");
+  }
+  EXPECT_EQ(socks.ReplyTimeout(), TimeoutInfinite);
+}
+
+TEST(SocksInfo, WithoutAProxyNegotiateDoesNothingWithoutAConnectionOrAKnownVersionItRefuses) {
+  TIdSocksInfo socks;
+  EXPECT_NO_THROW(socks.Negotiate("tavo.test", 21));
+  for (TSocksVersion version : {svSocks4, svSocks4A, svSocks5}) {
+    socks.SetVersion(version);
+    try {
+      socks.Negotiate("192.0.2.7", 21);
+      ADD_FAILURE() << "negotiated without a connection, version " << version;
+    } catch (const EIdClosedSocket& e) {
+      EXPECT_STREQ(e.what(), "Verbindung aufgehoben.");
+    }
+  }
+  socks.SetVersion(static_cast<TSocksVersion>(7));
+  try {
+    socks.Negotiate("192.0.2.7", 21);
+    ADD_FAILURE() << "negotiated an unknown version";
+  } catch (const EIdSocksError& e) {
+    EXPECT_STREQ(e.what(), "SOCKS-Version 7 wird nicht unterstützt.");
+  }
+}
+
+}  // namespace
+}  // namespace tavo::net
