@@ -13,4 +13,9 @@ inline constexpr const char kFOpenError[] = "Datei %s kann nicht geöffnet werde
 // Text that is no number under the runtime's conversion rules.
 inline constexpr const char kInvalidInteger[] = "'%s' is not a valid integer value";
 
+// A date or time of day that does not exist (month 13, 31 April, hour 24, ...); the runtime's
+// own texts, as the framework raised them.
+inline constexpr const char kDateEncodeError[] = "Invalid argument to date encode";
+inline constexpr const char kTimeEncodeError[] = "Invalid argument to time encode";
+
 }  // namespace tavo::res

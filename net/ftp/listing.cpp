@@ -1,0 +1,380 @@
+#include "net/ftp/listing.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "net/stack/exceptions.h"
+#include "net/tcp/trim.h"
+#include "platform/clock.h"
+#include "resources/ftp_listing_texts.h"
+#include "rtl/convert.h"
+#include "rtl/exception.h"
+
+namespace tavo::net {
+namespace {
+
+// Every character position below is checked against the length: listing lines are whatever
+// the server (or anyone on the path) sends, so no rule may assume a line is long enough.
+
+// Blanks and control characters off both ends, as servers' padding is meant to be read (the
+// same trimming as reply lines get).
+std::string Trim(std::string_view s) { return tcp_detail::TrimBlanks(s); }
+
+// ASCII only: listing words are English, and a locale must never change how a line reads.
+char UpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = UpperChar(c);
+  return out;
+}
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The characters from 1-based position `pos` on, at most `count` of them; shorter (or empty)
+// where the text ends first.
+std::string_view Copy(std::string_view s, size_t pos, size_t count = std::string_view::npos) {
+  if (pos < 1 || pos > s.size()) return {};
+  return s.substr(pos - 1, count);
+}
+
+// The text before the first blank, taken off `rest` together with that blank; all of `rest`
+// when it holds no blank.
+std::string Fetch(std::string& rest) {
+  const size_t blank = rest.find(' ');
+  std::string head;
+  if (blank == std::string::npos) {
+    head.swap(rest);
+  } else {
+    head = rest.substr(0, blank);
+    rest.erase(0, blank + 1);
+  }
+  return head;
+}
+
+std::string WithoutCommas(std::string s) {
+  s.erase(std::remove(s.begin(), s.end(), ','), s.end());
+  return s;
+}
+
+bool IsBlankOrTabs(const std::string& line) {
+  return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+// "-", "D" or "L" followed by nine of "-", "R", "W", "X" (on the upper-cased line).
+bool LooksLikeUnixRights(std::string_view upper) {
+  if (upper.size() < 10) return false;
+  if (upper[0] != '-' && upper[0] != 'D' && upper[0] != 'L') return false;
+  return std::all_of(upper.begin() + 1, upper.begin() + 10,
+                     [](char c) { return c == '-' || c == 'R' || c == 'W' || c == 'X'; });
+}
+
+// The columns of a Unix line: cut at every blank, runs of blanks giving no empty columns.
+// A piece is dropped only when it is empty before trimming, so a piece of control
+// characters alone stays as an empty column (C[4] may then be empty).
+rtl::TStringList SplitColumns(std::string_view line) {
+  rtl::TStringList columns;
+  const std::string text = Trim(line);
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t blank = text.find(' ', start);
+    if (blank == std::string::npos) blank = text.size();
+    if (blank > start) columns.Add(Trim(std::string_view(text).substr(start, blank - start)));
+    start = blank + 1;
+  }
+  return columns;
+}
+
+void SkipBlanks(std::string_view s, size_t& pos) {
+  while (pos < s.size() && s[pos] == ' ') ++pos;
+}
+
+// After any blanks, a run of 1 to 4 decimal digits; longer runs are refused rather than
+// overflowing.
+bool ReadNumber(std::string_view s, size_t& pos, int32_t& value, size_t& digits) {
+  SkipBlanks(s, pos);
+  digits = 0;
+  value = 0;
+  while (pos < s.size() && IsDigit(s[pos])) {
+    if (++digits > 4) return false;
+    value = value * 10 + (s[pos] - '0');
+    ++pos;
+  }
+  return digits > 0;
+}
+
+// After any blanks, the character c.
+bool ReadChar(std::string_view s, size_t& pos, char c) {
+  SkipBlanks(s, pos);
+  if (pos >= s.size() || s[pos] != c) return false;
+  ++pos;
+  return true;
+}
+
+// Reads "M/D/Y H:MM[:SS][AM|PM]" (blanks allowed before each part) by fixed rules: month
+// first, "/" between the date's parts, ":" in the time, and a year of one or two digits placed
+// in the hundred years that begin fifty years before `current_year`. The user's locale and
+// date settings play no part.
+bool ReadDosDateTime(std::string_view s, int32_t current_year, rtl::TDateTime& value) {
+  size_t pos = 0, digits = 0;
+  int32_t month = 0, day = 0, year = 0;
+  if (!ReadNumber(s, pos, month, digits) || !ReadChar(s, pos, '/') ||
+      !ReadNumber(s, pos, day, digits) || !ReadChar(s, pos, '/') ||
+      !ReadNumber(s, pos, year, digits))
+    return false;
+  if (digits <= 2) {
+    const int32_t window_start = current_year - 50;
+    year += window_start / 100 * 100;
+    if (year < window_start) year += 100;
+  }
+  rtl::TDateTime date = 0, time = 0;
+  if (!rtl::TryEncodeDate(year, month, day, date)) return false;
+  if (pos < s.size() && s[pos] != ' ') return false;
+  SkipBlanks(s, pos);
+  if (pos < s.size()) {
+    int32_t hour = 0, minute = 0, second = 0;
+    if (!ReadNumber(s, pos, hour, digits) || !ReadChar(s, pos, ':') ||
+        !ReadNumber(s, pos, minute, digits))
+      return false;
+    if (ReadChar(s, pos, ':') && !ReadNumber(s, pos, second, digits)) return false;
+    SkipBlanks(s, pos);
+    const std::string half = Upper(s.substr(pos, 2));
+    if (half == res::kFtpListAm || half == res::kFtpListPm) {
+      if (hour < 1 || hour > 12) return false;
+      hour %= 12;
+      if (half == res::kFtpListPm) hour += 12;
+      pos += 2;
+      SkipBlanks(s, pos);
+    }
+    if (pos != s.size()) return false;
+    if (!rtl::TryEncodeTime(hour, minute, second, 0, time)) return false;
+  }
+  value = rtl::ComposeDateTime(date, time);
+  return true;
+}
+
+}  // namespace
+
+// --- TIdFTPListItem ----------------------------------------------------------------------------
+
+void TIdFTPListItem::Assign(const rtl::TPersistent& Source) {
+  const auto* other = dynamic_cast<const TIdFTPListItem*>(&Source);
+  if (other == nullptr) {
+    rtl::TPersistent::Assign(Source);
+    return;
+  }
+  size_ = other->size_;
+  link_count_ = other->link_count_;
+  raw_line_ = other->raw_line_;
+  name_ = other->name_;
+  group_rights_ = other->group_rights_;
+  group_name_ = other->group_name_;
+  owner_rights_ = other->owner_rights_;
+  owner_name_ = other->owner_name_;
+  other_rights_ = other->other_rights_;
+  modified_ = other->modified_;
+  link_target_ = other->link_target_;
+  kind_ = other->kind_;
+}
+
+// --- TIdFTPListItems: the collection -----------------------------------------------------------
+
+TIdFTPListItem& TIdFTPListItems::Items(int AIndex) {
+  return const_cast<TIdFTPListItem&>(std::as_const(*this).Items(AIndex));
+}
+
+const TIdFTPListItem& TIdFTPListItems::Items(int AIndex) const {
+  if (AIndex < 0 || AIndex >= Count())
+    throw rtl::EListError("List index out of bounds (" + std::to_string(AIndex) + ")");
+  return *items_[static_cast<size_t>(AIndex)];
+}
+
+TIdFTPListItem* TIdFTPListItems::AddItem() {
+  items_.push_back(std::make_unique<TIdFTPListItem>());
+  return items_.back().get();
+}
+
+void TIdFTPListItems::Delete(int AIndex) {
+  Items(AIndex);  // the range check
+  items_.erase(items_.begin() + AIndex);
+}
+
+// --- TIdFTPListItems: parsing ------------------------------------------------------------------
+
+int32_t TIdFTPListItems::MonthNumber(std::string_view AText) {
+  const std::string upper = Upper(AText);
+  for (int32_t i = 0; i < 12; ++i)
+    if (upper == res::kFtpListMonthNames[i]) return i + 1;
+  return 0;
+}
+
+rtl::TDateTimeParts TIdFTPListItems::Today() const {
+  if (loading_today_ != nullptr) return *loading_today_;
+  rtl::TDateTimeParts parts;
+  rtl::DecodeDateTime(clock_ ? clock_() : platform::Now(), parts);
+  return parts;
+}
+
+TIdFTPListFormat TIdFTPListItems::DetectListFormat(const std::string& ALine, bool ADetails) {
+  if (!ADetails) return flfNoDetails;
+  const std::string upper = Upper(ALine);
+  if (LooksLikeUnixRights(upper) || upper.starts_with(res::kFtpListTotal)) return flfUnix;
+  if (upper.find(res::kFtpListVmsDisk) != std::string::npos) return flfVax;
+  // MS-DOS lines have fixed columns: "MM-DD-YY  HH:MMAM       <DIR>          name" or the
+  // size right-aligned to column 38.
+  const auto is_separator = [&](size_t pos) {
+    return pos <= upper.size() && (upper[pos - 1] == '-' || upper[pos - 1] == '/');
+  };
+  if (!is_separator(3) || !is_separator(6)) return flfUnknown;
+  const std::string dir = Trim(Copy(upper, 25, 6));
+  if (dir == res::kFtpListDosDir) return flfDos;
+  if (!dir.empty()) return flfUnknown;
+  const std::string size = WithoutCommas(Trim(Copy(upper, 31, 8)));
+  return rtl::StrToInt64Def(size, -1) != -1 ? flfDos : flfUnknown;
+}
+
+void TIdFTPListItems::ParseCustom(TIdFTPListItem& AItem) {
+  if (!on_parse_custom_list_format_) throw EIdInvalidFTPListingFormat(res::kFtpListUnknownFormat);
+  on_parse_custom_list_format_(&AItem);
+}
+
+void TIdFTPListItems::ParseLine(TIdFTPListFormat AFormat, TIdFTPListItem& AItem) {
+  switch (AFormat) {
+    case flfNone:
+      return;
+    case flfDos:
+      ParseDos(AItem);
+      return;
+    case flfUnix:
+    case flfVax:
+      ParseUnix(AItem);
+      return;
+    case flfNoDetails:
+      AItem.SetName(Trim(AItem.RawLine()));
+      return;
+    case flfCustom:
+      ParseCustom(AItem);
+      return;
+    case flfUnknown:
+      break;
+  }
+  // flfUnknown, and any value outside the enumeration.
+  throw EIdInvalidFTPListingFormat(res::kFtpListUnknownFormat);
+}
+
+void TIdFTPListItems::LoadLines(const rtl::TStringList& ALines) {
+  Clear();
+  const rtl::TDateTimeParts today = Today();
+  loading_today_ = &today;
+  struct Reset {
+    const rtl::TDateTimeParts*& p;
+    ~Reset() { p = nullptr; }
+  } reset{loading_today_};
+
+  int first = 0;
+  if (list_format_ == flfUnix && ALines.Count() > 0 &&
+      Upper(ALines[0]).starts_with(res::kFtpListTotal))
+    first = 1;
+  for (int i = first; i < ALines.Count(); ++i) {
+    const std::string& line = ALines[i];
+    if (IsBlankOrTabs(line)) continue;
+    TIdFTPListItem* item = AddItem();
+    item->SetRawLine(line);
+    if (list_format_ == flfNone) continue;
+    try {
+      ParseLine(list_format_, *item);
+    } catch (const std::exception&) {
+      // Only this line's entry goes; found by identity, as a custom parser may have added
+      // entries after it (compared as pointers only, never dereferenced).
+      const auto it = std::find_if(items_.begin(), items_.end(),
+                                   [item](const auto& p) { return p.get() == item; });
+      if (it != items_.end()) items_.erase(it);
+    }
+  }
+}
+
+void TIdFTPListItems::ParseUnix(TIdFTPListItem& AItem) {
+  const rtl::TDateTimeParts today = Today();
+  rtl::TStringList c = SplitColumns(AItem.RawLine());
+  // A listing without a group column ("-rw-r--r-- 1 owner 1234 Jan 5 10:30 name"): the
+  // month sits in column 4, so an empty owner column is put in and the owner reads as group.
+  if (c.Count() == 8 && !c[4].empty() && IsLetter(c[4][0])) c.Insert(2, "");
+
+  // Strings() raises the runtime's list-index error for a missing column, which is how a
+  // line of fewer than 8 columns fails.
+  const std::string& rights = c.Strings(0);
+  switch (rights.empty() ? '\0' : UpperChar(rights[0])) {
+    case 'D':
+      AItem.SetKind(KindDirectory);
+      break;
+    case 'L':
+      AItem.SetKind(KindLink);
+      break;
+    default:
+      AItem.SetKind(KindFile);
+  }
+  AItem.SetOwnerRights(std::string(Copy(rights, 2, 3)));
+  AItem.SetGroupRights(std::string(Copy(rights, 5, 3)));
+  AItem.SetOtherRights(std::string(Copy(rights, 8, 3)));
+  AItem.SetLinkCount(c.Count() > 1 ? rtl::StrToIntDef(c[1], 0) : 0);
+  AItem.SetOwnerName(c.Count() > 2 ? c[2] : std::string());
+  AItem.SetGroupName(c.Count() > 3 ? c[3] : std::string());
+  AItem.SetSize(c.Count() > 4 ? rtl::StrToInt64Def(c[4], 0) : 0);
+
+  const int32_t month = MonthNumber(c.Strings(5));
+  const int32_t day = rtl::StrToIntDef(c.Strings(6), today.Day);
+  const std::string& year_or_time = c.Strings(7);
+  int32_t year = today.Year, hour = 0, minute = 0;
+  if (const size_t colon = year_or_time.find(':'); colon != std::string::npos) {
+    // A time instead of a year: within the last six months, so a month later in the year
+    // than today's belongs to last year.
+    if (today.Month < month) --year;
+    hour = rtl::StrToIntDef(std::string_view(year_or_time).substr(0, colon), 0);
+    minute = rtl::StrToIntDef(std::string_view(year_or_time).substr(colon + 1), 0);
+  } else {
+    year = rtl::StrToIntDef(year_or_time, today.Year);
+  }
+  AItem.SetModified(rtl::ComposeDateTime(rtl::EncodeDate(year, month, day),
+                                         rtl::EncodeTime(hour, minute, 0, 999)));
+
+  std::string name;
+  for (int i = 8; i < c.Count(); ++i) {
+    if (i > 8) name += ' ';
+    name += c[i];
+  }
+  if (AItem.Kind() == KindLink) {
+    // Without an arrow the whole text is the name and the target stays empty.
+    std::string target;
+    if (const size_t arrow = name.find(res::kFtpListLinkArrow); arrow != std::string::npos) {
+      target = name.substr(arrow + std::string_view(res::kFtpListLinkArrow).size());
+      name.erase(arrow);
+    }
+    AItem.SetLinkTarget(target);
+  }
+  AItem.SetName(name);
+}
+
+void TIdFTPListItems::ParseDos(TIdFTPListItem& AItem) {
+  const std::string_view raw = AItem.RawLine();
+  // The date by position, whatever separators the line uses; read below as M/D/Y.
+  std::string date_time = std::string(Copy(raw, 1, 2)) + "/" + std::string(Copy(raw, 4, 2)) + "/" +
+                          std::string(Copy(raw, 7, 2)) + " ";
+  std::string rest = Trim(Copy(raw, 9));
+  date_time += Fetch(rest);
+  rest = Trim(rest);
+  const std::string size_or_dir = WithoutCommas(Fetch(rest));
+  if (Upper(size_or_dir) == res::kFtpListDosDir) {
+    AItem.SetKind(KindDirectory);
+    AItem.SetSize(0);
+  } else {
+    AItem.SetKind(KindFile);
+    AItem.SetSize(rtl::StrToInt64Def(size_or_dir, 0));
+  }
+  AItem.SetName(Trim(rest));
+  rtl::TDateTime modified = 0;
+  if (!ReadDosDateTime(date_time, Today().Year, modified)) modified = 0;
+  AItem.SetModified(modified);
+}
+
+}  // namespace tavo::net

@@ -1,0 +1,26 @@
+#pragma once
+// Texts of the FTP directory-listing parser: its error message (German, UTF-8) and the words
+// it recognises in listing lines. Each lives here once; code refers to them by name.
+
+namespace tavo::res {
+
+// A line under flfUnknown, or a custom-format line without a parser.
+inline constexpr const char kFtpListUnknownFormat[] = "Unbekanntes FTP-Listenformat";
+
+// Month names of Unix lines, months 1 to 12, compared with the upper-cased column.
+inline constexpr const char* const kFtpListMonthNames[12] = {
+    "JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+
+// The first line of a Unix long listing ("total 12"), compared upper-cased.
+inline constexpr const char kFtpListTotal[] = "TOTAL";
+// Marks a VMS line.
+inline constexpr const char kFtpListVmsDisk[] = "DSK:";
+// The size column of a directory in an MS-DOS line, compared upper-cased.
+inline constexpr const char kFtpListDosDir[] = "<DIR>";
+// Separates a symbolic link's name from its target.
+inline constexpr const char kFtpListLinkArrow[] = " -> ";
+// Halves of the day after an MS-DOS time, compared upper-cased.
+inline constexpr const char kFtpListAm[] = "AM";
+inline constexpr const char kFtpListPm[] = "PM";
+
+}  // namespace tavo::res
