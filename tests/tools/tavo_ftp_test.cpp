@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "tests/support/pyftpd.h"
 #include "tests/support/scratch.h"
 #include "tests/support/scripted_peer.h"
+#include "tests/support/socks_proxies.h"
 
 namespace tavo::tool {
 namespace {
@@ -155,6 +157,53 @@ TEST_F(TavoFtpCommand, ExitCodesOutputsAndFiles) {
       EXPECT_EQ(r.err.find(secret), std::string::npos) << r.err;
       EXPECT_EQ(r.out.find(secret), std::string::npos);
     }
+  }
+}
+
+// Through real SOCKS proxies: dante for SOCKS 4 and 5, twisted's server for 4A.
+TEST_F(TavoFtpCommand, ThroughSocksProxies) {
+  struct Row {
+    const char* option;
+    std::function<int()> start;  // the proxy's port, or 0 when it cannot run here
+    std::vector<std::string> extra;
+  };
+  std::unique_ptr<testsupport::Dante> dante;
+  std::unique_ptr<testsupport::Socks4Server> twisted;
+  const auto with_dante = [&] {
+    if (!testsupport::Dante::Unavailable().empty()) return 0;
+    if (!dante) dante = std::make_unique<testsupport::Dante>();
+    return dante->Port();
+  };
+  const std::vector<Row> rows = {
+      {"--socks4", with_dante, {"--socks-user", "tavo"}},
+      {"--socks5", with_dante, {}},
+      {"--socks4a",
+       [&] {
+         if (!testsupport::Socks4Server::Unavailable().empty()) return 0;
+         twisted = std::make_unique<testsupport::Socks4Server>();
+         return twisted->Port();
+       },
+       {"--socks-user", "tavo"}}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.option);
+    const int port = row.start();
+    if (port == 0) {
+      std::printf("skipped %s: the proxy cannot run here\n", row.option);
+      continue;
+    }
+    std::vector<std::string> args = {"get", row.option, "127.0.0.1:" + std::to_string(port)};
+    args.insert(args.end(), row.extra.begin(), row.extra.end());
+    args.insert(args.end(), {Url("Software/111_85_272/u.exe"), dir / "u.exe"});
+    const ProgramResult r = TavoFtp(args);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(test::ReadFile(dir / "u.exe") == Payload());
+  }
+  ASSERT_TRUE(dante || twisted) << "no SOCKS proxy could run";
+  if (dante) {
+    EXPECT_NE(dante->Log().find("tcp/connect"), std::string::npos) << dante->Log();
+  }
+  if (twisted) {
+    EXPECT_NE(twisted->Log().find("connected"), std::string::npos) << twisted->Log();
   }
 }
 

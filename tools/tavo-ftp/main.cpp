@@ -23,7 +23,9 @@
 #endif
 
 #include "net/ftp/ftp.h"
+#include "net/socks/socks_info.h"
 #include "net/stack/exceptions.h"
+#include "net/tcp/iohandler.h"
 #include "rtl/convert.h"
 #include "rtl/exception.h"
 #include "rtl/streams.h"
@@ -60,6 +62,11 @@ constexpr const char kHelp[] =
     "  --ftp-proxy-user USER     the proxy's own login\n"
     "  --ftp-proxy-password PW\n"
     "  --trust-pasv-address      connect to the address of the PASV reply, not to the server\n"
+    "  --socks4 HOST:PORT        every connection through a SOCKS 4 proxy\n"
+    "  --socks4a HOST:PORT       ... SOCKS 4A (the proxy resolves the server's name)\n"
+    "  --socks5 HOST:PORT        ... SOCKS 5 (passive mode only, as with every SOCKS proxy)\n"
+    "  --socks-user USER         SOCKS 4 user ID, or SOCKS 5 user name (with --socks-password)\n"
+    "  --socks-password PW\n"
     "  --progress, --no-progress show bytes, rate and time left (default: on a terminal)\n"
     "  -q, --quiet               nothing but errors\n"
     "  -v, --verbose             every status of the connection\n"
@@ -82,6 +89,11 @@ struct Options {
   net::TIdFtpProxyType proxy_type = net::fpcmUserSite;
   std::string proxy_user;
   std::string proxy_password;
+  net::TSocksVersion socks_version = net::svNoSocks;
+  std::string socks_host;
+  int32_t socks_port = 1080;
+  std::string socks_user;
+  std::string socks_password;
   bool quiet = false;
   bool verbose = false;
   std::optional<bool> progress;  // unset: on when standard error is a terminal
@@ -101,13 +113,14 @@ int32_t Milliseconds(const char* option, const char* text) {
   return v;
 }
 
-void ParseHostPort(const std::string& text, std::string& host, int32_t& port) {
+void ParseHostPort(const char* option, const std::string& text, std::string& host,
+                   int32_t& port) {
   const size_t colon = text.rfind(':');
   host = text.substr(0, colon);
   if (colon != std::string::npos &&
       (!rtl::TryStrToInt(text.substr(colon + 1), port) || port < 1 || port > 65535))
-    throw UsageError("the proxy port must be a number from 1 to 65535");
-  if (host.empty()) throw UsageError("--ftp-proxy needs HOST:PORT");
+    throw UsageError(std::string(option) + ": the port must be a number from 1 to 65535");
+  if (host.empty()) throw UsageError(std::string(option) + " needs HOST:PORT");
 }
 
 net::TIdFtpProxyType ProxyType(const std::string& name) {
@@ -123,7 +136,8 @@ net::TIdFtpProxyType ProxyType(const std::string& name) {
 Options ParseGet(int argc, char** argv) {
   enum {
     kActive = 1000, kResume, kNoClobber, kAscii, kConnectTimeout, kReadTimeout, kFtpProxy,
-    kFtpProxyType, kFtpProxyUser, kFtpProxyPassword, kTrustPasv, kProgress, kNoProgress, kVersion
+    kFtpProxyType, kFtpProxyUser, kFtpProxyPassword, kTrustPasv, kProgress, kNoProgress, kVersion,
+    kSocks4, kSocks4A, kSocks5, kSocksUser, kSocksPassword
   };
   static const option kLong[] = {
       {"active", no_argument, nullptr, kActive},
@@ -137,6 +151,11 @@ Options ParseGet(int argc, char** argv) {
       {"ftp-proxy-user", required_argument, nullptr, kFtpProxyUser},
       {"ftp-proxy-password", required_argument, nullptr, kFtpProxyPassword},
       {"trust-pasv-address", no_argument, nullptr, kTrustPasv},
+      {"socks4", required_argument, nullptr, kSocks4},
+      {"socks4a", required_argument, nullptr, kSocks4A},
+      {"socks5", required_argument, nullptr, kSocks5},
+      {"socks-user", required_argument, nullptr, kSocksUser},
+      {"socks-password", required_argument, nullptr, kSocksPassword},
       {"progress", no_argument, nullptr, kProgress},
       {"no-progress", no_argument, nullptr, kNoProgress},
       {"quiet", no_argument, nullptr, 'q'},
@@ -157,7 +176,17 @@ Options ParseGet(int argc, char** argv) {
       case kAscii: o.ascii = true; break;
       case kConnectTimeout: o.connect_timeout = Milliseconds("--connect-timeout", optarg); break;
       case kReadTimeout: o.read_timeout = Milliseconds("--read-timeout", optarg); break;
-      case kFtpProxy: ParseHostPort(optarg, o.proxy_host, o.proxy_port); break;
+      case kFtpProxy: ParseHostPort("--ftp-proxy", optarg, o.proxy_host, o.proxy_port); break;
+      case kSocks4:
+      case kSocks4A:
+      case kSocks5:
+        if (o.socks_version != net::svNoSocks) throw UsageError("give one SOCKS proxy only");
+        o.socks_version = c == kSocks4 ? net::svSocks4 : c == kSocks4A ? net::svSocks4A : net::svSocks5;
+        ParseHostPort(c == kSocks4 ? "--socks4" : c == kSocks4A ? "--socks4a" : "--socks5", optarg,
+                      o.socks_host, o.socks_port);
+        break;
+      case kSocksUser: o.socks_user = optarg; break;
+      case kSocksPassword: o.socks_password = optarg; break;
       case kFtpProxyType: o.proxy_type = ProxyType(optarg); proxy_type_given = true; break;
       case kFtpProxyUser: o.proxy_user = optarg; break;
       case kFtpProxyPassword: o.proxy_password = optarg; break;
@@ -194,6 +223,10 @@ Options ParseGet(int argc, char** argv) {
   if (o.dest == "-" && o.resume) throw UsageError("--resume needs a file as DEST, not \"-\"");
   if (proxy_type_given && o.proxy_host.empty() && o.proxy_type != net::fpcmTransparent)
     throw UsageError("--ftp-proxy-type needs --ftp-proxy");
+  if (o.socks_version != net::svNoSocks && o.active)
+    throw UsageError("--active cannot work through a SOCKS proxy: the server cannot reach us");
+  if (!o.socks_password.empty() && o.socks_version != net::svSocks5)
+    throw UsageError("--socks-password needs --socks5");
   if (o.quiet) o.verbose = false;
   return o;
 }
@@ -300,6 +333,7 @@ bool IsTerminal(std::FILE* f);
 int Get(const Options& o, Console& err) {
   err.AddSecret(o.url.password);
   err.AddSecret(o.proxy_password);
+  err.AddSecret(o.socks_password);
   const bool to_stdout = o.dest == "-";
   Progress progress(err, o.progress.value_or(IsTerminal(stderr)) && !o.quiet);
 
@@ -331,6 +365,21 @@ int Get(const Options& o, Console& err) {
     proxy.SetPort(o.proxy_port);
     proxy.SetUserName(o.proxy_user);
     proxy.SetPassword(o.proxy_password);
+  }
+  if (o.socks_version != net::svNoSocks) {
+    // The control connection's handler carries the proxy settings; every data connection
+    // takes a copy of them.
+    auto* handler = new net::TIdIOHandlerSocket(&ftp);  // owned by the client
+    net::TIdSocksInfo& socks = *handler->SocksInfo();
+    socks.SetVersion(o.socks_version);
+    socks.SetHost(o.socks_host);
+    socks.SetPort(o.socks_port);
+    socks.SetUsername(o.socks_user);
+    socks.SetPassword(o.socks_password);
+    socks.SetAuthentication(o.socks_password.empty() && o.socks_user.empty()
+                                ? net::saNoAuthentication
+                                : net::saUsernamePassword);
+    ftp.SetIOHandler(handler);
   }
   bool aborted = false;
   ftp.SetOnStatus([&](rtl::TComponent*, net::TIdStatus status, const std::string& text) {

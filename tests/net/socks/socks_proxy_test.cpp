@@ -1,11 +1,13 @@
 // FTP sessions through real SOCKS proxies: dante (SOCKS 4, 5, and 5 with a system account's
-// name and password) and twisted's SOCKS 4A server, each in front of pyftpdlib. The proof
-// that a session went through the proxy is in the logs: the proxy logs our client port and
-// the port of its own onward connection, and the FTP server logs that port, not ours.
+// name and password) and twisted's SOCKS 4A server, each in front of pyftpdlib, each with a
+// complete download. The proof that a session went through the proxy is in the logs: the
+// proxy logs our client port and the port of its own onward connection, and the FTP server
+// logs that port, not ours; the proxy also logs the passive data connection it carried.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 
@@ -14,6 +16,7 @@
 #include "net/stack/exceptions.h"
 #include "net/stack/socket_handle.h"
 #include "net/tcp/iohandler.h"
+#include "rtl/streams.h"
 #include "tests/support/pyftpd.h"
 #include "tests/support/socks_proxies.h"
 
@@ -25,6 +28,8 @@ using testsupport::DanteOptions;
 using testsupport::PyFtpd;
 using testsupport::Socks4Server;
 using testsupport::ThrowAwaySystemUser;
+
+const std::string kData = std::string(100000, 'd') + "end";
 
 struct Proxy {
   TSocksVersion version = svNoSocks;
@@ -55,7 +60,9 @@ class FtpThroughProxy {
     ftp_.SetReadTimeout(15000);
   }
 
-  // Logs in, changes into "Software" and back out; returns our end's port.
+  // Logs in, changes into "Software", fetches a file there (passive: the data connection
+  // takes the control connection's proxy settings) and refuses active mode; returns our end's
+  // port.
   int Session() {
     ftp_.Connect();
     EXPECT_EQ(ftp_.LoginReply().NumericCode(), 230);
@@ -65,6 +72,12 @@ class FtpThroughProxy {
     EXPECT_EQ(ftp_.LastReply().NumericCode(), 250);
     EXPECT_EQ(ftp_.SendRawCommand("PWD"), 257);
     EXPECT_NE(ftp_.LastReply().Text()[0].find("\"/Software\""), std::string::npos);
+    rtl::TMemoryStream data;
+    ftp_.Get("data.bin", data);
+    EXPECT_EQ(data.DataString(), kData);
+    ftp_.SetPassive(false);
+    EXPECT_THROW(ftp_.Get("data.bin", data), EIdFTPDataConnectionError);
+    ftp_.SetPassive(true);
     ftp_.Disconnect();
     EXPECT_EQ(proxy_port, handler_->SocksInfo()->Port()) << "not connected to the proxy";
     return local_port;
@@ -79,8 +92,22 @@ class FtpThroughProxy {
 
 std::unique_ptr<PyFtpd> FtpServer() {
   auto server = std::make_unique<PyFtpd>();
-  std::filesystem::create_directories(std::filesystem::path(server->Root()) / "Software");
+  const auto folder = std::filesystem::path(server->Root()) / "Software";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "data.bin", std::ios::binary) << kData;
   return server;
+}
+
+// The proxy carried a connection to the FTP server at a port other than the control port:
+// the passive data connection. `pattern` has the target port as its one group.
+void ExpectDataConnectionThroughProxy(const std::string& proxy_log, const std::string& pattern,
+                                      const PyFtpd& server) {
+  const std::regex re(pattern);
+  int data_connections = 0;
+  for (auto it = std::sregex_iterator(proxy_log.begin(), proxy_log.end(), re);
+       it != std::sregex_iterator(); ++it)
+    data_connections += (*it)[1].str() != std::to_string(server.Port());
+  EXPECT_GE(data_connections, 1) << "no data connection through the proxy:\n" << proxy_log;
 }
 
 // The port the proxy's onward connection came from, found with `pattern` (one group) in the
@@ -100,6 +127,9 @@ void ExpectServedThroughProxy(const std::string& proxy_log, const std::string& p
       << "the FTP server saw our own port " << local_port << ":\n"
       << log;
 }
+
+// Dante's onward connections, with the target's port as the group.
+const char kDanteTargetPort[] = "tcp/connect \\[: \\S+ \\S+ -> \\S+ 127\\.0\\.0\\.1\\.(\\d+)\\b";
 
 // Dante logs "tcp/connect [: <client> <proxy> -> <its own end> <target>", a.b.c.d.port each;
 // a client that logged in is "<method>%<user>@<client>".
@@ -123,6 +153,7 @@ TEST(SocksProxy, FtpSessionThroughDanteWithSocks4AndSocks5) {
     ExpectServedThroughProxy(dante.Log(), DanteOnward(local_port, dante, *server), *server,
                              local_port);
   }
+  ExpectDataConnectionThroughProxy(dante.Log(), kDanteTargetPort, *server);
 }
 
 TEST(SocksProxy, FtpSessionThroughDanteWithASystemAccountsNameAndPassword) {
@@ -143,6 +174,7 @@ TEST(SocksProxy, FtpSessionThroughDanteWithASystemAccountsNameAndPassword) {
                              std::to_string(local_port) + " "),
             std::string::npos)
       << dante.Log();
+  ExpectDataConnectionThroughProxy(dante.Log(), kDanteTargetPort, *server);
 
   // The same proxy refuses a wrong password, and a client that offers no authentication.
   FtpThroughProxy wrong(*server, "localhost",
@@ -175,6 +207,8 @@ TEST(SocksProxy, FtpSessionThroughTwistedWithSocks4AByANameOnlyTheProxyKnows) {
                                " via (\\d+) -> 127\\.0\\.0\\.1:" + std::to_string(server->Port()) +
                                "\n",
                            *server, local_port);
+  ExpectDataConnectionThroughProxy(log, "connected \\S+ via \\d+ -> 127\\.0\\.0\\.1:(\\d+)\n",
+                                   *server);
 }
 
 }  // namespace
