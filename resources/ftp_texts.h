@@ -56,5 +56,9 @@ inline constexpr const char kFtpCmdPasv[] = "PASV";
 inline constexpr const char kFtpCmdPort[] = "PORT ";
 inline constexpr const char kFtpCmdRest[] = "REST ";
 inline constexpr const char kFtpCmdRetr[] = "RETR ";
+inline constexpr const char kFtpCmdList[] = "LIST";
+// A listing beyond the bound: the bound in MiB.
+inline constexpr const char kFtpListingTooLarge[] =
+    "Die Verzeichnisliste ist größer als %d MiB und wird nicht gelesen.";
 
 }  // namespace tavo::res

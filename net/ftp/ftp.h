@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "net/ftp/listing.h"
 #include "net/stack/exceptions.h"
 #include "net/tcp/connection.h"
 #include "net/tcp/reply.h"
@@ -35,17 +36,10 @@ enum TIdFtpProxyType : int32_t {
   fpcmHttpProxyWithFtp = 6,
 };
 
-// Listing types belong to the directory-listing parser; declared here only as far as the
-// client's event signatures need them (the parser defines them with this underlying type).
-enum TIdFTPListFormat : int32_t;
-class TIdFTPListItems;
-class TIdFTPListItem;
-
 using TIdCheckListFormat = std::function<void(rtl::TComponent* ASender, const std::string& ALine,
                                               TIdFTPListFormat& VListFormat)>;
 using TIdCreateFTPList =
     std::function<void(rtl::TComponent* ASender, TIdFTPListItems*& VFTPList)>;
-using TIdOnParseCustomListFormat = std::function<void(TIdFTPListItem* AItem)>;
 using TIdFtpAfterGet = std::function<void(rtl::TComponent* ASender, rtl::TStream*& VStream)>;
 
 class TIdFtpProxySettings : public rtl::TPersistent {
@@ -121,6 +115,20 @@ class TIdFTP : public TIdTCPClient {
   // not.
   void CopyDataSettings();
 
+  // --- directory listing ---------------------------------------------------------------------
+  // LIST (with ASpecifier, e.g. a folder, when given) through a data connection into
+  // ListLines, one line per LF (a CR before it dropped); a listing already built is built anew
+  // from them. Listings beyond kMaxListingBytes are refused (EIdFTPListingTooLarge).
+  void List(const std::string& ASpecifier = std::string());
+  static constexpr int64_t kMaxListingBytes = int64_t{256} << 20;
+  // The entries of ListLines, built on first use: OnCreateFTPList may supply the object (the
+  // client owns it then), the format is detected from the first line and OnCheckListFormat may
+  // correct it, then every line is loaded. Later uses return the same object unchanged.
+  TIdFTPListItems* ListingItems();
+  // Kept by the listing object, which reading or writing creates.
+  const TIdOnParseCustomListFormat& OnParseCustomListFormat();
+  void SetOnParseCustomListFormat(TIdOnParseCustomListFormat v);
+
   // --- virtual operations added by the FTP client, in slot order ---------------------------
   // Raises OnAfterGet for a finished retrieval into a stream.
   virtual void DoAfterGet(rtl::TStream*& VStream);
@@ -179,6 +187,8 @@ class TIdFTP : public TIdTCPClient {
   // The proxy's own login, when a proxy user is set.
   void SendProxyUserPass();
 
+  // Format detection, its correction and loading of ListLines into AItems.
+  void LoadListing(TIdFTPListItems& AItems);
   // The data connection of one transfer, passive or active.
   void OpenPassiveDataConnection(const std::string& AAddress, int32_t APort);
   void ListenForActiveDataConnection();
@@ -200,6 +210,7 @@ class TIdFTP : public TIdTCPClient {
   bool resume_probed_ = false;
   bool resume_supported_ = false;
   std::unique_ptr<rtl::TStringList> list_lines_;
+  std::unique_ptr<TIdFTPListItems> listing_items_;
 };
 
 }  // namespace tavo::net

@@ -299,7 +299,8 @@ void TIdFTPListItems::ParseUnix(TIdFTPListItem& AItem) {
   rtl::TStringList c = SplitColumns(AItem.RawLine());
   // A listing without a group column ("-rw-r--r-- 1 owner 1234 Jan 5 10:30 name"): the
   // month sits in column 4, so an empty owner column is put in and the owner reads as group.
-  if (c.Count() == 8 && !c[4].empty() && IsLetter(c[4][0])) c.Insert(2, "");
+  const bool no_group_column = c.Count() == 8 && !c[4].empty() && IsLetter(c[4][0]);
+  if (no_group_column) c.Insert(2, "");
 
   // Strings() raises the runtime's list-index error for a missing column, which is how a
   // line of fewer than 8 columns fails.
@@ -338,11 +339,15 @@ void TIdFTPListItems::ParseUnix(TIdFTPListItem& AItem) {
   AItem.SetModified(rtl::ComposeDateTime(rtl::EncodeDate(year, month, day),
                                          rtl::EncodeTime(hour, minute, 0, 999)));
 
-  std::string name;
-  for (int i = 8; i < c.Count(); ++i) {
-    if (i > 8) name += ' ';
-    name += c[i];
+  // The name is the rest of the line from its column on, as the server wrote it: rebuilt
+  // from the columns, a run of blanks inside a name would shrink to one and name another file.
+  const std::string text = Trim(AItem.RawLine());
+  size_t at = 0;
+  for (int column = 0; column < (no_group_column ? 7 : 8); ++column) {
+    while (at < text.size() && text[at] != ' ') ++at;
+    while (at < text.size() && text[at] == ' ') ++at;
   }
+  std::string name = text.substr(at);
   if (AItem.Kind() == KindLink) {
     // Without an arrow the whole text is the name and the target stays empty.
     std::string target;

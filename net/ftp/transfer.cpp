@@ -85,7 +85,71 @@ void ReadData(TIdTCPConnection& AData, rtl::TStream& ADest, int64_t ASize) {
   if (sized) AData.WorkEnd(wmRead);
 }
 
+// Memory that refuses to grow past a bound: a listing is held whole, so a server that sends
+// without end must meet a limit before memory does.
+class BoundedMemoryStream : public rtl::TMemoryStream {
+ public:
+  explicit BoundedMemoryStream(int64_t ALimit) : limit_(ALimit) {}
+  int64_t Write(const void* buffer, int64_t count) override {
+    if (Position() + count > limit_)
+      throw EIdFTPListingTooLarge(
+          rtl::Format(res::kFtpListingTooLarge, {static_cast<int32_t>(limit_ >> 20)}));
+    return rtl::TMemoryStream::Write(buffer, count);
+  }
+
+ private:
+  int64_t limit_;
+};
+
 }  // namespace
+
+void TIdFTP::List(const std::string& ASpecifier) {
+  BoundedMemoryStream data(kMaxListingBytes);
+  RunDataTransfer(ASpecifier.empty() ? std::string(res::kFtpCmdList)
+                                     : std::string(res::kFtpCmdList) + " " + ASpecifier,
+                  data, false);
+  list_lines_->Clear();
+  const std::string text = data.DataString();
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    list_lines_->Add(line);
+    start = end + 1;
+  }
+  if (listing_items_) LoadListing(*listing_items_);
+}
+
+TIdFTPListItems* TIdFTP::ListingItems() {
+  if (!listing_items_) {
+    TIdFTPListItems* supplied = nullptr;
+    if (on_create_ftp_list_) on_create_ftp_list_(this, supplied);
+    listing_items_.reset(supplied != nullptr ? supplied : new TIdFTPListItems());
+    if (list_lines_->Count() > 0) LoadListing(*listing_items_);
+  }
+  return listing_items_.get();
+}
+
+void TIdFTP::LoadListing(TIdFTPListItems& AItems) {
+  if (list_lines_->Count() == 0) {
+    AItems.Clear();
+    return;
+  }
+  const std::string& first = (*list_lines_)[0];
+  TIdFTPListFormat format = AItems.DetectListFormat(first, true);
+  if (on_check_list_format_) on_check_list_format_(this, first, format);
+  AItems.SetListFormat(format);
+  AItems.LoadLines(*list_lines_);
+}
+
+const TIdOnParseCustomListFormat& TIdFTP::OnParseCustomListFormat() {
+  return ListingItems()->OnParseCustomListFormat();
+}
+
+void TIdFTP::SetOnParseCustomListFormat(TIdOnParseCustomListFormat v) {
+  ListingItems()->SetOnParseCustomListFormat(std::move(v));
+}
 
 void TIdFTP::Get(const std::string& ASourceFile, const std::string& ADestFile, bool ACanOverwrite,
                  bool AResume) {

@@ -91,6 +91,8 @@ TAVO_ID_EXCEPTION(EIdNotConnected, EIdTCPConnectionError);
 TAVO_ID_EXCEPTION(EIdFileNotFound, EIdTCPConnectionError);
 
 TAVO_ID_EXCEPTION(EIdInvalidFTPListingFormat, EIdException);
+// A directory listing larger than a listing can sensibly be (a server sending without end).
+TAVO_ID_EXCEPTION(EIdFTPListingTooLarge, EIdException);
 TAVO_ID_EXCEPTION(EIdFTPFileAlreadyExists, EIdException);
 // A PASV reply whose fields are numbers but name no usable address or port.
 TAVO_ID_EXCEPTION(EIdFTPPasvReplyError, EIdException);

@@ -8,6 +8,9 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <regex>
+#include <sstream>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -48,6 +51,11 @@ class TavoFtpCommand : public ::testing::Test {
     fs::create_directories(fs::path(server_->Root()) / "Software" / "111_85_272");
     std::ofstream(fs::path(server_->Root()) / "Software/111_85_272/u.exe", std::ios::binary)
         << Payload();
+    const fs::path list = fs::path(server_->Root()) / "list";
+    fs::create_directories(list / "a folder");
+    std::ofstream(list / "file.txt") << "12345";
+    std::ofstream(list / "two  blanks.txt") << "xy";
+    fs::create_symlink("file.txt", list / "link");
   }
   static void TearDownTestSuite() {
     delete server_;
@@ -158,6 +166,33 @@ TEST_F(TavoFtpCommand, ExitCodesOutputsAndFiles) {
       EXPECT_EQ(r.out.find(secret), std::string::npos);
     }
   }
+}
+
+// ls prints one line per entry: kind, size, time, name, and the target of a link.
+TEST_F(TavoFtpCommand, LsListsAFolder) {
+  const ProgramResult r = TavoFtp({"ls", Url("list/")});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::regex entry(R"(^([-dl]) +(\d+) (\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d) (.*)$)");
+  std::vector<std::string> entries;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, entry)) << line;
+    entries.push_back(m[1].str() + " " + (m[1] == "d" ? "" : m[2].str() + " ") + m[4].str());
+  }
+  std::sort(entries.begin(), entries.end());
+  EXPECT_EQ(entries, (std::vector<std::string>{"- 2 two  blanks.txt", "- 5 file.txt",
+                                               "d a folder", "l 8 link -> file.txt"}));
+
+  const ProgramResult raw = TavoFtp({"ls", "--raw", Url("list")});
+  EXPECT_EQ(raw.exit_code, 0);
+  EXPECT_NE(raw.out.find(" two  blanks.txt\n"), std::string::npos) << raw.out;
+  EXPECT_NE(raw.out.find("rwx"), std::string::npos) << raw.out;
+  const ProgramResult names = TavoFtp({"ls", "--format", "names", Url("list")});
+  EXPECT_EQ(names.exit_code, 0);
+  EXPECT_EQ(names.out, raw.out) << "a names-only reading prints the lines as names";
+  EXPECT_EQ(TavoFtp({"ls", "--format", "csv", Url("list")}).exit_code, 2);
+  EXPECT_EQ(TavoFtp({"ls", Url("no-such-folder")}).exit_code, 1);
 }
 
 // Through real SOCKS proxies: dante for SOCKS 4 and 5, twisted's server for 4A.

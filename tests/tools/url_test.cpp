@@ -59,6 +59,18 @@ TEST(FtpUrl, UnusableAddressesAreRefusedWithoutRepeatingThem) {
   }
 }
 
+TEST(FtpUrl, AFolderToListIsTheWholePath) {
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"ftp://h", ""}, {"ftp://h/", ""}, {"ftp://h/pub", "pub"}, {"ftp://h/pub/", "pub"},
+      {"ftp://h/a%20b/c/", "a b/c"}, {"ftp://h//", "/"}, {"ftp://h//srv/ftp/", "/srv/ftp"}};
+  for (const auto& [text, folder] : rows) {
+    const FtpUrl u = ParseFtpFolderUrl(text);
+    EXPECT_EQ(u.directory, folder) << text;
+    EXPECT_EQ(u.file, "") << text;
+  }
+  EXPECT_THROW(ParseFtpFolderUrl("ftp://h/a%0D%0AQUIT/"), UrlError);
+}
+
 TEST(FtpUrl, DefaultDestinationIsTheFileNameUnlessItNamesAFolder) {
   EXPECT_EQ(DefaultDestination(ParseFtpUrl("ftp://h/a/updater.exe")), "updater.exe");
   for (const char* text : {"ftp://h/a/..", "ftp://h/.", "ftp://h/a%2Fb", "ftp://h/a%5Cb"})

@@ -1,6 +1,7 @@
-// tavo-ftp: fetches one file over FTP with the project's network library.
+// tavo-ftp: fetches a file, or lists a folder, over FTP with the project's network library.
 //
 //   tavo-ftp get [options] ftp://[USER[:PASSWORD]@]HOST[:PORT]/PATH [DEST]
+//   tavo-ftp ls [options] ftp://[USER[:PASSWORD]@]HOST[:PORT]/[FOLDER]
 //
 // Exit codes: 0 success, 1 network or protocol failure, 2 usage error, 3 local file error.
 
@@ -23,10 +24,12 @@
 #endif
 
 #include "net/ftp/ftp.h"
+#include "net/ftp/listing.h"
 #include "net/socks/socks_info.h"
 #include "net/stack/exceptions.h"
 #include "net/tcp/iohandler.h"
 #include "rtl/convert.h"
+#include "rtl/datetime.h"
 #include "rtl/exception.h"
 #include "rtl/streams.h"
 #include "tools/tavo-ftp/output.h"
@@ -43,17 +46,27 @@ using net::TIdFTP;
 
 enum ExitCode { kSuccess = 0, kNetworkFailure = 1, kUsage = 2, kLocalFile = 3 };
 
-constexpr const char kUsageLine[] = "Usage: tavo-ftp get [options] URL [DEST]";
+constexpr const char kUsageLine[] = "Usage: tavo-ftp get [options] URL [DEST] | tavo-ftp ls [options] URL";
 constexpr const char kHelp[] =
     "Usage: tavo-ftp get [options] ftp://[USER[:PASSWORD]@]HOST[:PORT]/PATH [DEST]\n"
+    "       tavo-ftp ls [options] ftp://[USER[:PASSWORD]@]HOST[:PORT]/[FOLDER]\n"
     "\n"
-    "Fetches one file over FTP. DEST defaults to the file's name in the current folder;\n"
-    "\"-\" writes to standard output. Without a user name the login is anonymous.\n"
+    "get fetches one file. DEST defaults to the file's name in the current folder;\n"
+    "\"-\" writes to standard output. ls lists a folder, one entry per line: kind (d folder,\n"
+    "- file, l link), size, modification time, name and \"-> target\" for links.\n"
+    "Without a user name the login is anonymous.\n"
     "\n"
-    "Options:\n"
-    "  --active                  the server connects to us (PORT) instead of passive mode\n"
+    "Options of ls:\n"
+    "  --raw                     the listing's lines as the server sent them\n"
+    "  --format STYLE            read the listing as dos, unix, vms or names (default: detected)\n"
+    "\n"
+    "Options of get:\n"
     "  --resume                  continue a partly downloaded DEST (needs REST on the server)\n"
     "  --no-clobber              never replace an existing DEST\n"
+    "  --progress, --no-progress show bytes, rate and time left (default: on a terminal)\n"
+    "\n"
+    "Options of both:\n"
+    "  --active                  the server connects to us (PORT) instead of passive mode\n"
     "  --ascii                   ASCII transfer type (line ends as the server sends them)\n"
     "  --connect-timeout MS      bound of the connect (default 30000; 0: the system's)\n"
     "  --read-timeout MS         bound of every wait for the server (default 30000; 0: none)\n"
@@ -67,7 +80,6 @@ constexpr const char kHelp[] =
     "  --socks5 HOST:PORT        ... SOCKS 5 (passive mode only, as with every SOCKS proxy)\n"
     "  --socks-user USER         SOCKS 4 user ID, or SOCKS 5 user name (with --socks-password)\n"
     "  --socks-password PW\n"
-    "  --progress, --no-progress show bytes, rate and time left (default: on a terminal)\n"
     "  -q, --quiet               nothing but errors\n"
     "  -v, --verbose             every status of the connection\n"
     "  -h, --help                this text\n"
@@ -77,6 +89,9 @@ constexpr const char kHelp[] =
     "3 local file error (DEST cannot be written, or exists with --no-clobber).\n";
 
 struct Options {
+  std::string command;  // "get" or "ls"
+  bool raw = false;
+  std::optional<net::TIdFTPListFormat> format;
   bool active = false;
   bool resume = false;
   bool no_clobber = false;
@@ -132,12 +147,32 @@ net::TIdFtpProxyType ProxyType(const std::string& name) {
   throw UsageError("--ftp-proxy-type is one of user-site, site, open, user-pass, transparent");
 }
 
-// Parses the arguments of "get" (argv[0] is "get").
-Options ParseGet(int argc, char** argv) {
+// Checks that concern every command.
+Options Finish(Options o, bool proxy_type_given) {
+  if (proxy_type_given && o.proxy_host.empty() && o.proxy_type != net::fpcmTransparent)
+    throw UsageError("--ftp-proxy-type needs --ftp-proxy");
+  if (o.socks_version != net::svNoSocks && o.active)
+    throw UsageError("--active cannot work through a SOCKS proxy: the server cannot reach us");
+  if (!o.socks_password.empty() && o.socks_version != net::svSocks5)
+    throw UsageError("--socks-password needs --socks5");
+  if (o.quiet) o.verbose = false;
+  return o;
+}
+
+net::TIdFTPListFormat ListStyle(const std::string& name) {
+  if (name == "dos") return net::flfDos;
+  if (name == "unix") return net::flfUnix;
+  if (name == "vms") return net::flfVax;
+  if (name == "names") return net::flfNoDetails;
+  throw UsageError("--format is one of dos, unix, vms, names");
+}
+
+// Parses the arguments of a command (argv[0] is "get" or "ls").
+Options ParseCommand(int argc, char** argv) {
   enum {
     kActive = 1000, kResume, kNoClobber, kAscii, kConnectTimeout, kReadTimeout, kFtpProxy,
     kFtpProxyType, kFtpProxyUser, kFtpProxyPassword, kTrustPasv, kProgress, kNoProgress, kVersion,
-    kSocks4, kSocks4A, kSocks5, kSocksUser, kSocksPassword
+    kSocks4, kSocks4A, kSocks5, kSocksUser, kSocksPassword, kRaw, kFormat
   };
   static const option kLong[] = {
       {"active", no_argument, nullptr, kActive},
@@ -156,6 +191,8 @@ Options ParseGet(int argc, char** argv) {
       {"socks5", required_argument, nullptr, kSocks5},
       {"socks-user", required_argument, nullptr, kSocksUser},
       {"socks-password", required_argument, nullptr, kSocksPassword},
+      {"raw", no_argument, nullptr, kRaw},
+      {"format", required_argument, nullptr, kFormat},
       {"progress", no_argument, nullptr, kProgress},
       {"no-progress", no_argument, nullptr, kNoProgress},
       {"quiet", no_argument, nullptr, 'q'},
@@ -164,6 +201,8 @@ Options ParseGet(int argc, char** argv) {
       {"version", no_argument, nullptr, kVersion},
       {nullptr, 0, nullptr, 0}};
   Options o;
+  o.command = argv[0];
+  const bool ls = o.command == "ls";
   bool proxy_type_given = false;
   opterr = 0;  // our own message, in our own words
   optind = 1;
@@ -187,6 +226,8 @@ Options ParseGet(int argc, char** argv) {
         break;
       case kSocksUser: o.socks_user = optarg; break;
       case kSocksPassword: o.socks_password = optarg; break;
+      case kRaw: o.raw = true; break;
+      case kFormat: o.format = ListStyle(optarg); break;
       case kFtpProxyType: o.proxy_type = ProxyType(optarg); proxy_type_given = true; break;
       case kFtpProxyUser: o.proxy_user = optarg; break;
       case kFtpProxyPassword: o.proxy_password = optarg; break;
@@ -212,8 +253,15 @@ Options ParseGet(int argc, char** argv) {
   }
   const int rest = argc - optind;
   if (rest < 1) throw UsageError("no URL given");
-  if (rest > 2) throw UsageError("too many arguments");
+  if (rest > (ls ? 1 : 2)) throw UsageError("too many arguments");
+  if (ls && (o.resume || o.no_clobber || o.progress.has_value()))
+    throw UsageError("--resume, --no-clobber and --progress belong to get");
+  if (!ls && (o.raw || o.format.has_value())) throw UsageError("--raw and --format belong to ls");
   try {
+    if (ls) {
+      o.url = ParseFtpFolderUrl(argv[optind]);
+      return Finish(o, proxy_type_given);
+    }
     o.url = ParseFtpUrl(argv[optind]);
     o.dest = rest == 2 ? argv[optind + 1] : DefaultDestination(o.url);
   } catch (const UrlError& e) {
@@ -221,14 +269,7 @@ Options ParseGet(int argc, char** argv) {
   }
   if (o.dest.empty()) throw UsageError("DEST must not be empty");
   if (o.dest == "-" && o.resume) throw UsageError("--resume needs a file as DEST, not \"-\"");
-  if (proxy_type_given && o.proxy_host.empty() && o.proxy_type != net::fpcmTransparent)
-    throw UsageError("--ftp-proxy-type needs --ftp-proxy");
-  if (o.socks_version != net::svNoSocks && o.active)
-    throw UsageError("--active cannot work through a SOCKS proxy: the server cannot reach us");
-  if (!o.socks_password.empty() && o.socks_version != net::svSocks5)
-    throw UsageError("--socks-password needs --socks5");
-  if (o.quiet) o.verbose = false;
-  return o;
+  return Finish(o, proxy_type_given);
 }
 
 // The class of an error as its users know it: "EIdProtocolReplyError", without namespaces.
@@ -328,28 +369,12 @@ class CountingStream : public rtl::TStream {
   int64_t bytes_ = 0;
 };
 
-bool IsTerminal(std::FILE* f);
-
-int Get(const Options& o, Console& err) {
+// The client as the options ask: server and login, mode, time-outs, proxies, and statuses
+// (shown with --verbose; an aborted transfer noted in `aborted`).
+void Configure(TIdFTP& ftp, const Options& o, Console& err, bool& aborted) {
   err.AddSecret(o.url.password);
   err.AddSecret(o.proxy_password);
   err.AddSecret(o.socks_password);
-  const bool to_stdout = o.dest == "-";
-  Progress progress(err, o.progress.value_or(IsTerminal(stderr)) && !o.quiet);
-
-  // Local refusals come before any connection: nothing is sent for a file we would not write.
-  struct stat st{};
-  const bool dest_exists = !to_stdout && ::stat(o.dest.c_str(), &st) == 0;
-  if (dest_exists && S_ISDIR(st.st_mode)) {
-    err.Line("tavo-ftp: " + o.dest + " is a folder; give a file name as DEST");
-    return kLocalFile;
-  }
-  if (dest_exists && o.no_clobber && !o.resume) {
-    err.Line("tavo-ftp: " + o.dest + " exists; not replaced (--no-clobber)");
-    return kLocalFile;
-  }
-
-  TIdFTP ftp;
   ftp.SetHost(o.url.host);
   ftp.SetPort(o.url.port);
   ftp.SetUsername(o.url.has_user ? o.url.user : "anonymous");
@@ -381,11 +406,51 @@ int Get(const Options& o, Console& err) {
                                 : net::saUsernamePassword);
     ftp.SetIOHandler(handler);
   }
-  bool aborted = false;
-  ftp.SetOnStatus([&](rtl::TComponent*, net::TIdStatus status, const std::string& text) {
+  ftp.SetOnStatus([&err, &aborted, verbose = o.verbose](rtl::TComponent*, net::TIdStatus status,
+                                                         const std::string& text) {
     if (status == net::ftpAborted) aborted = true;
-    if (o.verbose) err.Line(text);
+    if (verbose) err.Line(text);
   });
+
+}
+
+// One line for the error that ended a command, and the exit code it means.
+int Failure(Console& err, const std::exception& e) {
+  if (dynamic_cast<const rtl::EStreamError*>(&e) != nullptr) {
+    err.Line("tavo-ftp: " + ClassName(e) + ": " + e.what());
+    return kLocalFile;
+  }
+  if (const auto* reply = dynamic_cast<const net::EIdProtocolReplyError*>(&e)) {
+    // The reply's code tells a technician as much as its text.
+    err.Line("tavo-ftp: " + ClassName(e) + " " + std::to_string(reply->ReplyCode()) + ": " +
+             e.what());
+    return kNetworkFailure;
+  }
+  err.Line("tavo-ftp: " + ClassName(e) + ": " + e.what());
+  return kNetworkFailure;
+}
+
+bool IsTerminal(std::FILE* f);
+
+int Get(const Options& o, Console& err) {
+  const bool to_stdout = o.dest == "-";
+  Progress progress(err, o.progress.value_or(IsTerminal(stderr)) && !o.quiet);
+
+  // Local refusals come before any connection: nothing is sent for a file we would not write.
+  struct stat st{};
+  const bool dest_exists = !to_stdout && ::stat(o.dest.c_str(), &st) == 0;
+  if (dest_exists && S_ISDIR(st.st_mode)) {
+    err.Line("tavo-ftp: " + o.dest + " is a folder; give a file name as DEST");
+    return kLocalFile;
+  }
+  if (dest_exists && o.no_clobber && !o.resume) {
+    err.Line("tavo-ftp: " + o.dest + " exists; not replaced (--no-clobber)");
+    return kLocalFile;
+  }
+
+  TIdFTP ftp;
+  bool aborted = false;
+  Configure(ftp, o, err, aborted);
 
   std::unique_ptr<rtl::TStream> target;
   LazyFileStream* lazy = nullptr;
@@ -427,24 +492,71 @@ int Get(const Options& o, Console& err) {
     if (lazy != nullptr) lazy->Materialize();
     if (out != nullptr) out->Flush();
     ftp.Disconnect();
-  } catch (const rtl::EStreamError& e) {
-    progress.End();
-    err.Line("tavo-ftp: " + ClassName(e) + ": " + e.what());
-    return kLocalFile;
-  } catch (const net::EIdProtocolReplyError& e) {
-    progress.End();
-    // The reply's code tells a technician as much as its text.
-    err.Line("tavo-ftp: " + ClassName(e) + " " + std::to_string(e.ReplyCode()) + ": " + e.what());
-    return kNetworkFailure;
   } catch (const std::exception& e) {
     progress.End();
-    err.Line("tavo-ftp: " + ClassName(e) + ": " + e.what());
-    return kNetworkFailure;
+    return Failure(err, e);
   }
   if (aborted) {
     err.Line("tavo-ftp: the server aborted the transfer; " +
              (to_stdout ? std::string("the output") : o.dest) + " is incomplete");
     return kNetworkFailure;
+  }
+  return kSuccess;
+}
+
+// "2026-12-07T22:26:00", or "-" for an entry without a date.
+std::string IsoTime(rtl::TDateTime value) {
+  rtl::TDateTimeParts p;
+  if (value == 0 || !rtl::DecodeDateTime(value, p)) return "-";
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", p.Year, p.Month, p.Day, p.Hour,
+                p.Minute, p.Second);
+  return buf;
+}
+
+int Ls(const Options& o, Console& err) {
+  TIdFTP ftp;
+  bool aborted = false;
+  Configure(ftp, o, err, aborted);
+  if (o.format) {
+    ftp.SetOnCheckListFormat([style = *o.format](rtl::TComponent*, const std::string&,
+                                                 net::TIdFTPListFormat& format) { format = style; });
+  }
+  try {
+    ftp.Connect(true, o.connect_timeout);
+    if (!o.url.directory.empty()) ftp.ChangeDir(o.url.directory);
+    ftp.List();
+    ftp.Disconnect();
+  } catch (const std::exception& e) {
+    return Failure(err, e);
+  }
+  if (aborted) {
+    err.Line("tavo-ftp: the server aborted the listing; it is incomplete");
+    return kNetworkFailure;
+  }
+  if (o.raw) {
+    for (const std::string& line : ftp.ListLines().Items()) std::printf("%s\n", line.c_str());
+  } else {
+    const net::TIdFTPListItems& items = *ftp.ListingItems();
+    for (int i = 0; i < items.Count(); ++i) {
+      const net::TIdFTPListItem& item = items.Items(i);
+      if (items.ListFormat() == net::flfNoDetails) {
+        std::printf("%s\n", item.Name().c_str());
+        continue;
+      }
+      const char kind = item.Kind() == net::KindDirectory ? 'd' : item.Kind() == net::KindLink ? 'l' : '-';
+      std::string line = std::string(1, kind) + " ";
+      char size[32];
+      std::snprintf(size, sizeof size, "%12lld", static_cast<long long>(item.Size()));
+      line += size;
+      line += " " + IsoTime(item.Modified()) + " " + item.Name();
+      if (item.Kind() == net::KindLink && !item.LinkTarget().empty()) line += " -> " + item.LinkTarget();
+      std::printf("%s\n", line.c_str());
+    }
+  }
+  if (std::fflush(stdout) != 0) {
+    err.Line(std::string("tavo-ftp: standard output: ") + std::strerror(errno));
+    return kLocalFile;
   }
   return kSuccess;
 }
@@ -468,9 +580,10 @@ int Run(int argc, char** argv) {
     return kSuccess;
   }
   try {
-    if (argc < 2 || std::strcmp(argv[1], "get") != 0)
-      throw UsageError(argc < 2 ? "no command given" : "unknown command (only \"get\" is known)");
-    return Get(ParseGet(argc - 1, argv + 1), err);
+    if (argc < 2 || (std::strcmp(argv[1], "get") != 0 && std::strcmp(argv[1], "ls") != 0))
+      throw UsageError(argc < 2 ? "no command given" : "unknown command (get or ls)");
+    const Options options = ParseCommand(argc - 1, argv + 1);
+    return options.command == "ls" ? Ls(options, err) : Get(options, err);
   } catch (const UsageError& e) {
     err.Line(std::string("tavo-ftp: ") + e.what());
     err.Line(kUsageLine);

@@ -35,7 +35,9 @@ std::string PercentDecode(std::string_view s, const char* what) {
 
 }  // namespace
 
-FtpUrl ParseFtpUrl(const std::string& text) {
+namespace {
+
+FtpUrl Parse(const std::string& text, bool folder) {
   constexpr std::string_view kScheme = "ftp://";
   std::string_view rest(text);
   if (rest.size() < kScheme.size()) throw UrlError("not an ftp:// address");
@@ -47,9 +49,9 @@ FtpUrl ParseFtpUrl(const std::string& text) {
   rest.remove_prefix(kScheme.size());
 
   const size_t slash = rest.find('/');
-  if (slash == std::string_view::npos) throw UrlError("no file name in the address");
+  if (slash == std::string_view::npos && !folder) throw UrlError("no file name in the address");
   std::string_view authority = rest.substr(0, slash);
-  const std::string_view path = rest.substr(slash + 1);
+  std::string_view path = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
 
   FtpUrl url;
   // The last "@" ends the user part: an unencoded "@" in a password is common enough.
@@ -78,6 +80,11 @@ FtpUrl ParseFtpUrl(const std::string& text) {
     throw UrlError("the host must be a name or an IPv4 address");
   url.host = std::string(host);
 
+  if (folder) {
+    if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    url.directory = PercentDecode(path, "path");
+    return url;
+  }
   const size_t last = path.rfind('/');
   const std::string_view dir = last == std::string_view::npos ? std::string_view() : path.substr(0, last);
   const std::string_view file = last == std::string_view::npos ? path : path.substr(last + 1);
@@ -86,6 +93,11 @@ FtpUrl ParseFtpUrl(const std::string& text) {
   if (url.file.empty()) throw UrlError("no file name in the address");
   return url;
 }
+
+}  // namespace
+
+FtpUrl ParseFtpUrl(const std::string& text) { return Parse(text, false); }
+FtpUrl ParseFtpFolderUrl(const std::string& text) { return Parse(text, true); }
 
 std::string DefaultDestination(const FtpUrl& url) {
   const std::string& name = url.file;

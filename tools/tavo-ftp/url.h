@@ -30,6 +30,9 @@ class UrlError : public std::runtime_error {
 // broken percent escape, and CR, LF or NUL anywhere (raw or encoded): those would end an FTP
 // command early and smuggle in another.
 FtpUrl ParseFtpUrl(const std::string& text);
+// The same for a folder to list: the whole path is the folder (a trailing "/" is dropped) and
+// the file name stays empty; "ftp://HOST" or "ftp://HOST/" list the login folder.
+FtpUrl ParseFtpFolderUrl(const std::string& text);
 
 // The file name a download is stored under by default: the URL's file name, refused when it
 // names a folder ("." or "..") or holds a path separator.

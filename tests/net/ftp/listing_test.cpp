@@ -143,7 +143,7 @@ TEST(FtpListItems, ReadsUnixLines) {
       {"-rw-r--r-- 1 owner group 1234 Jan 5 10:30 my file.txt",
        "file 1234 links=1 owner:group rw-/r--/r-- 2026-01-05 10:30:00.999 'my file.txt'"},
       {"-rw-r--r--  1 o  g  1234 Jan  5 10:30 my   file.txt \t",
-       "file 1234 links=1 o:g rw-/r--/r-- 2026-01-05 10:30:00.999 'my file.txt'"},
+       "file 1234 links=1 o:g rw-/r--/r-- 2026-01-05 10:30:00.999 'my   file.txt'"},
       {"lrwxrwxrwx 1 o g 7 Feb 1 2020 lib -> usr/lib",
        "link 7 links=1 o:g rwx/rwx/rwx 2020-02-01 00:00:00.999 'lib' -> 'usr/lib'"},
       {"Lrwxrwxrwx 1 o g 7 feb 1 2020 a -> b -> c",
@@ -336,8 +336,8 @@ TEST(FtpListItems, RealUnixListings) {
       "link 8 links=1 U:U rwx/rwx/rwx 2026-12-07 22:26:00.999 'link' -> 'file.txt'",
       "file 0 links=1 U:U rw-/r--/r-- 2020-02-01 00:00:00.999 'old.bin'",
       "file 0 links=1 U:U rw-/r--/r-- 2026-10-07 09:05:00.999 'recent.dat'",
-      // Columns are cut at blanks, so runs of blanks inside a name become one blank.
-      "file 2 links=1 U:U rw-/r--/r-- 2026-12-07 22:26:00.999 'two blanks.txt'",
+      // A run of blanks inside a name stays as the server wrote it.
+      "file 2 links=1 U:U rw-/r--/r-- 2026-12-07 22:26:00.999 'two  blanks.txt'",
   };
   for (const auto& [lines, user] : {std::pair{pyftpdlib, std::string("root")}, {vsftpd, "0"}}) {
     TIdFTPListItems items;

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,59 @@ TEST(RetrievalWithVsftpd, PassiveAndActiveAgree) {
   const std::string log = server.Log();
   EXPECT_NE(log.find("\"PASV\""), std::string::npos) << log;
   EXPECT_NE(log.find("\"PORT 127,0,0,1,"), std::string::npos) << log;
+}
+
+// A folder with a file, a folder, a symbolic link and a name with two blanks in a row, listed
+// by both servers and parsed.
+TEST(ListingFromRealServers, EntriesOfEveryKind) {
+  const auto fill = [](const std::string& root) {
+    const fs::path dir = fs::path(root) / "pub";
+    fs::create_directories(dir / "a folder");
+    std::ofstream(dir / "file.txt") << "12345";
+    std::ofstream(dir / "two  blanks.txt") << "xy";
+    fs::create_symlink("file.txt", dir / "link");
+    for (const auto& p : {dir, dir / "a folder"}) fs::permissions(p, fs::perms::owner_all |
+        fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  };
+  const auto check = [](const std::string& host, int port, const std::string& user,
+                        const std::string& password, const std::string& log) {
+    TIdFTP ftp;
+    ftp.SetHost(host);
+    ftp.SetPort(port);
+    ftp.SetUsername(user);
+    ftp.SetPassword(password);
+    ftp.SetPassive(true);
+    ftp.SetReadTimeout(20000);
+    ftp.Connect();
+    ftp.ChangeDir("pub");
+    ftp.List();
+    ftp.Disconnect();
+    TIdFTPListItems& items = *ftp.ListingItems();
+    EXPECT_EQ(items.ListFormat(), flfUnix) << log;
+    std::map<std::string, std::string> got;
+    for (int i = 0; i < items.Count(); ++i) {
+      const TIdFTPListItem& it = items.Items(i);
+      got[it.Name()] = std::to_string(it.Kind()) + " " + std::to_string(it.Size()) +
+                       (it.LinkTarget().empty() ? "" : " -> " + it.LinkTarget());
+    }
+    EXPECT_EQ(got["file.txt"], std::to_string(KindFile) + " 5");
+    EXPECT_EQ(got["two  blanks.txt"], std::to_string(KindFile) + " 2");
+    EXPECT_EQ(got["a folder"].substr(0, 1), std::to_string(KindDirectory));
+    EXPECT_EQ(got["link"].substr(0, 1), std::to_string(KindLink));
+    EXPECT_NE(got["link"].find("-> file.txt"), std::string::npos) << got["link"];
+    EXPECT_EQ(got.size(), 4u) << ftp.ListLines().Text();
+  };
+  {
+    testsupport::PyFtpd server;
+    fill(server.Root());
+    check(server.Host(), server.Port(), server.Options().user, server.Options().password,
+          server.Log());
+  }
+  if (testsupport::VsFtpd::CanRun()) {
+    testsupport::VsFtpd server;
+    fill(server.Root());
+    check(server.Host(), server.Port(), "anonymous", "", server.Log());
+  }
 }
 
 }  // namespace

@@ -419,5 +419,51 @@ TEST_F(Retrieval, ActiveModeThroughASocksProxyIsRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(Commands(), "");
 }
 
+// LIST fills the raw lines; the listing is built from them once, with the detected format as
+// the owner corrects it, and built anew by the next LIST.
+TEST_F(Retrieval, ListFillsTheLinesAndTheListingIsBuiltFromThem) {
+  ScriptPassiveTransfer(peer, "LIST", "-rw-r--r-- 1 u g 5 Jan 02 2020 a  b.txt\r\nbad line\n", 1);
+  ScriptPassiveTransfer(peer, "LIST -la sub", "01-31-05  10:24AM       123 dos.txt\r\n", 2);
+  peer.ReadUntilClose();
+  ConnectToPeer();
+  int created = 0;
+  ftp.SetOnCreateFTPList([&](rtl::TComponent* s, TIdFTPListItems*& list) {
+    EXPECT_EQ(s, &ftp);
+    ++created;
+    list = new TIdFTPListItems();
+  });
+  std::vector<std::string> checked;
+  ftp.SetOnCheckListFormat([&](rtl::TComponent*, const std::string& line, TIdFTPListFormat& f) {
+    checked.push_back(line + " " + std::to_string(f));
+  });
+  rtl::TMemoryStream unused;
+  EXPECT_THROW(ftp.List("sub\r\nDELE x"), EIdCommandLineBreak);
+
+  ftp.List();
+  EXPECT_EQ(ftp.ListLines().Items(),
+            (std::vector<std::string>{"-rw-r--r-- 1 u g 5 Jan 02 2020 a  b.txt", "bad line"}));
+  TIdFTPListItems* items = ftp.ListingItems();
+  EXPECT_EQ(ftp.ListingItems(), items) << "built once";
+  EXPECT_EQ(created, 1);
+  ASSERT_EQ(items->Count(), 1) << "the line that does not parse drops only its own entry";
+  EXPECT_EQ(items->Items(0).Name(), "a  b.txt");
+  EXPECT_EQ(items->ListFormat(), flfUnix);
+
+  int custom = 0;
+  ftp.SetOnParseCustomListFormat([&](TIdFTPListItem*) { ++custom; });
+  EXPECT_TRUE(static_cast<bool>(items->OnParseCustomListFormat())) << "kept by the listing";
+  ftp.SetOnCheckListFormat([](rtl::TComponent*, const std::string&, TIdFTPListFormat& f) {
+    f = flfCustom;  // the owner knows better
+  });
+  ftp.List("-la sub");
+  EXPECT_EQ(ftp.ListingItems(), items) << "the same object, built anew";
+  EXPECT_EQ(items->ListFormat(), flfCustom);
+  EXPECT_EQ(custom, 1);
+  EXPECT_EQ(checked, std::vector<std::string>{"-rw-r--r-- 1 u g 5 Jan 02 2020 a  b.txt 2"});
+  EXPECT_EQ(status.Texts().size(), 4u);
+  Finish();
+  EXPECT_EQ(Commands(), "PASV\r\nLIST\r\nPASV\r\nLIST -la sub\r\n");
+}
+
 }  // namespace
 }  // namespace tavo::net
