@@ -545,12 +545,13 @@ int Ls(const Options& o, Console& err) {
         continue;
       }
       const char kind = item.Kind() == net::KindDirectory ? 'd' : item.Kind() == net::KindLink ? 'l' : '-';
-      std::string line = std::string(1, kind) + " ";
-      char size[32];
-      std::snprintf(size, sizeof size, "%12lld", static_cast<long long>(item.Size()));
-      line += size;
-      line += " " + IsoTime(item.Modified()) + " " + item.Name();
-      if (item.Kind() == net::KindLink && !item.LinkTarget().empty()) line += " -> " + item.LinkTarget();
+      // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) about literal + string.
+      char head[48];
+      std::snprintf(head, sizeof head, "%c %12lld ", kind, static_cast<long long>(item.Size()));
+      std::string line = head;
+      line.append(IsoTime(item.Modified())).append(1, ' ').append(item.Name());
+      if (item.Kind() == net::KindLink && !item.LinkTarget().empty())
+        line.append(" -> ").append(item.LinkTarget());
       std::printf("%s\n", line.c_str());
     }
   }
