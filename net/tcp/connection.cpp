@@ -5,13 +5,13 @@
 #include <limits>
 #include <string_view>
 
-#include "net/tcp/reply.h"
 #include "net/stack/exceptions.h"
 #include "net/stack/socket_handle.h"
 #include "net/stack/stack.h"
 #include "net/tcp/antifreeze.h"
 #include "net/tcp/intercept.h"
 #include "net/tcp/iohandler.h"
+#include "net/tcp/reply.h"
 #include "platform/files.h"
 #include "resources/tcp_texts.h"
 #include "rtl/format.h"
