@@ -154,7 +154,13 @@ TEST(Ws2Posix, LookupsAndAddressText) {
   char name[250];
   EXPECT_EQ(gethostname(name, sizeof(name)), 0);
   EXPECT_GT(std::strlen(name), 0u);
-  EXPECT_EQ(ntohl(htonl(0x01020304u)), 0x01020304u);
+  // Network order is most significant byte first in memory, whatever the machine's order.
+  const uint32_t net_long = htonl(0x01020304u);
+  const uint16_t net_short = htons(0x0102);
+  EXPECT_EQ(std::memcmp(&net_long, "\x01\x02\x03\x04", 4), 0);
+  EXPECT_EQ(std::memcmp(&net_short, "\x01\x02", 2), 0);
+  EXPECT_EQ(ntohl(net_long), 0x01020304u);
+  EXPECT_EQ(ntohs(net_short), 0x0102);
   EXPECT_EQ(FileSendHook(), nullptr);
 }
 

@@ -145,7 +145,15 @@ TEST_F(ReplyExchange, RefusedTwoLineReplyCarriesBothLinesInItsMessage) {
   };
   try {
     client.RaiseReplyError([](const std::string& m) { throw ECustom(m); });
+    ADD_FAILURE() << "nothing raised";
   } catch (const ECustom& e) {
+    EXPECT_STREQ(e.what(), "No such\r\ndirectory.\r\n");
+  }
+  // A function that does not throw still leaves the refused reply unreturned.
+  try {
+    client.RaiseReplyError([](const std::string&) {});
+    ADD_FAILURE() << "nothing raised";
+  } catch (const EIdException& e) {
     EXPECT_STREQ(e.what(), "No such\r\ndirectory.\r\n");
   }
   Finish();
