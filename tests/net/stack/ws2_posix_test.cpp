@@ -75,9 +75,9 @@ TEST(Ws2Posix, ErrnoBecomesTheWindowsNumber) {
   EXPECT_EQ(recv(other, buffer, -1, 0), -1);
   EXPECT_EQ(WSAGetLastError(), kWsaEFault);
   EXPECT_EQ(socket(kAfInet, 77, 0), kInvalidSocket);
-  EXPECT_EQ(WSAGetLastError(), 10044);
+  EXPECT_EQ(WSAGetLastError(), kWsaESocktNoSupport);
   EXPECT_EQ(socket(23, kSockStream, 0), kInvalidSocket);
-  EXPECT_EQ(WSAGetLastError(), 10047);
+  EXPECT_EQ(WSAGetLastError(), kWsaEAfNoSupport);
   // The last error belongs to the thread that failed.
   std::thread([] { EXPECT_EQ(WSAGetLastError(), 0); }).join();
   closesocket(other);
