@@ -13,6 +13,7 @@
 #include "net/stack/stack.h"
 #include "rtl/exception.h"
 #include "stack_fixture.h"
+#include "tests/support/thread_state.h"
 
 namespace tavo::net::test {
 namespace {
@@ -232,14 +233,20 @@ TEST_F(SocketHandleTest, AcceptOnAListenerClosedByAnotherThreadReturnsFalse) {
   server->SetIP("stale");
   std::promise<bool> accepted;
   auto result = accepted.get_future();
-  std::thread waiter([&accepted, server, socket = listener.Handle()] {
+  std::promise<pid_t> started;
+  auto waiter_id = started.get_future();
+  std::thread waiter([&accepted, &started, server, socket = listener.Handle()] {
+    started.set_value(testsupport::ThisThreadId());
     try {
       accepted.set_value(server->Accept(socket));
     } catch (...) {
       accepted.set_exception(std::current_exception());
     }
   });
-  std::this_thread::sleep_for(200ms);
+  // The close must reach an accept that is already blocked, not one that starts afterwards.
+  const bool blocked =
+      testsupport::WaitUntilBlockedIn(waiter_id.get(), testsupport::AcceptCalls(), 10000);
+  EXPECT_TRUE(blocked) << "the other thread never blocked in accept";
   listener.CloseSocket();
   if (result.wait_for(10s) != std::future_status::ready) {
     waiter.detach();  // still blocked: the close did not reach it

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/ws2.h"
+#include "tests/support/thread_state.h"
 
 namespace tavo::platform::ws2::test {
 namespace {
@@ -126,12 +127,17 @@ TEST(Ws2Posix, ClosingWakesABlockedReceiveInAnotherThread) {
   const TSocket server = accept(listener, nullptr);
   ASSERT_GE(server, 0);
 
-  auto received = std::async(std::launch::async, [server] {
+  std::promise<pid_t> started;
+  auto receiver = started.get_future();
+  auto received = std::async(std::launch::async, [server, &started] {
+    started.set_value(testsupport::ThisThreadId());
     char buffer[8];
     const int32_t n = recv(server, buffer, sizeof(buffer), 0);
     return std::make_pair(n, WSAGetLastError());
   });
-  std::this_thread::sleep_for(200ms);
+  // The close must wake a receive that is already blocked, not one that starts afterwards.
+  EXPECT_TRUE(testsupport::WaitUntilBlockedIn(receiver.get(), testsupport::ReceiveCalls(), 10000))
+      << "the other thread never blocked in its receive";
   ASSERT_EQ(closesocket(server), 0);
   ASSERT_EQ(received.wait_for(10s), std::future_status::ready);
   const auto [n, error] = received.get();
