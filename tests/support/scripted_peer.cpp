@@ -268,10 +268,17 @@ void ScriptedPeer::Run() {
   steps.push_back(AcceptStep());
   for (auto& s : steps_) steps.push_back(s);
 
+  bool aborted = false;
   for (auto& step : steps) {
     if (stop_.load()) break;
-    if (!step(*this, conn)) break;
+    if (!step(*this, conn)) {
+      aborted = true;
+      break;
+    }
   }
+  // A broken script ends its side at once, so that a client still waiting for the next bytes
+  // fails now instead of at its own read time-out.
+  if (aborted && conn.fd >= 0) ::shutdown(conn.fd, SHUT_WR);
   {
     std::lock_guard<std::mutex> lock(mu_);
     script_done_ = true;
