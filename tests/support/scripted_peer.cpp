@@ -354,7 +354,9 @@ bool ScriptedPeer::WaitForWaitingReader(const char* why) {
     AddFailure(std::string("no reader thread set to wait for, ") + why);
     return false;
   }
-  if (WaitUntilBlockedIn(reader_tid_, WaitCalls(), step_timeout_ms_, &stop_)) return true;
+  if (WaitUntilBlockedIn(reader_tid_, WaitCalls(), step_timeout_ms_, &stop_,
+                         reader_sleeps_at_send_.load()))
+    return true;
   if (!stop_.load()) AddFailure(std::string("the reader did not wait for input in time, ") + why);
   return false;
 }
@@ -366,6 +368,7 @@ void ScriptedPeer::Record(const Connection& conn, const char* data, size_t n) {
 }
 
 bool ScriptedPeer::SendAll(Connection& conn, const void* data, size_t n) {
+  if (reader_tid_ != 0) reader_sleeps_at_send_ = SleepCount(reader_tid_);
   const auto* p = static_cast<const char*>(data);
   const auto deadline = Clock::now() + std::chrono::milliseconds(step_timeout_ms_);
   while (n > 0) {

@@ -147,6 +147,9 @@ class ScriptedPeer : public rtl::TComponent {
   uint16_t port_ = 0;
   int step_timeout_ms_ = 10000;
   pid_t reader_tid_ = 0;
+  // The reader's sleep count when the last send began: a reader found sleeping has taken what
+  // was sent only if it slept again since (its wake-up may lag behind the send).
+  std::atomic<long> reader_sleeps_at_send_{-1};
   std::thread thread_;
   std::atomic<bool> stop_{false};
 

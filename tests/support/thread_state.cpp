@@ -28,6 +28,21 @@ long BlockedIn(pid_t ATid) {
 
 }  // namespace
 
+long SleepCount(pid_t ATid) {
+  std::ifstream file("/proc/self/task/" + std::to_string(ATid) + "/status");
+  const std::string key = "voluntary_ctxt_switches:";
+  std::string line;
+  while (std::getline(file, line)) {
+    if (line.compare(0, key.size(), key) != 0) continue;
+    try {
+      return std::stol(line.substr(key.size()));
+    } catch (...) {
+      return -1;
+    }
+  }
+  return -1;
+}
+
 pid_t ThisThreadId() { return static_cast<pid_t>(::syscall(SYS_gettid)); }
 
 std::vector<long> WaitCalls() {
@@ -58,12 +73,17 @@ std::vector<long> AcceptCalls() {
 }
 
 bool WaitUntilBlockedIn(pid_t ATid, const std::vector<long>& ACalls, int ATimeoutMs,
-                        const std::atomic<bool>* AStop) {
+                        const std::atomic<bool>* AStop, long ASleptMoreThan) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ATimeoutMs);
   for (;;) {
     const long call = BlockedIn(ATid);
     if (call == -2) return false;
-    if (std::find(ACalls.begin(), ACalls.end(), call) != ACalls.end()) return true;
+    if (std::find(ACalls.begin(), ACalls.end(), call) != ACalls.end()) {
+      if (ASleptMoreThan < 0) return true;
+      const long sleeps = SleepCount(ATid);
+      if (sleeps < 0) return false;
+      if (sleeps > ASleptMoreThan) return true;
+    }
     if ((AStop != nullptr && AStop->load()) || std::chrono::steady_clock::now() > deadline)
       return false;
     // Looking again at once would only burn the core the other thread needs.

@@ -21,10 +21,16 @@ std::vector<long> WaitCalls();
 std::vector<long> ReceiveCalls();
 std::vector<long> AcceptCalls();
 
-// Waits until thread ATid sleeps inside one of ACalls. False when it did not within
-// ATimeoutMs, when *AStop became true, or when the thread's state cannot be read (the thread
-// ended, or the kernel does not report it).
+// How often thread ATid has gone to sleep so far (its voluntary context switches); -1 when
+// that cannot be read. A thread that sleeps again after a count was taken has run since.
+long SleepCount(pid_t ATid);
+
+// Waits until thread ATid sleeps inside one of ACalls, after more than ASleptMoreThan sleeps
+// when that is given (so a sleep that began before the count was taken does not count: the
+// thread must have woken and gone to sleep again). False when it did not within ATimeoutMs,
+// when *AStop became true, or when the thread's state cannot be read (the thread ended, or
+// the kernel does not report it).
 bool WaitUntilBlockedIn(pid_t ATid, const std::vector<long>& ACalls, int ATimeoutMs,
-                        const std::atomic<bool>* AStop = nullptr);
+                        const std::atomic<bool>* AStop = nullptr, long ASleptMoreThan = -1);
 
 }  // namespace tavo::testsupport
