@@ -17,15 +17,14 @@ TFormMain::TFormMain(QWidget* parent) : ui::TForm(parent) {
 }
 
 void TFormMain::FormCreate(QObject* /*Sender*/) {
-  AlwaysDownload_ = true;
+  always_download_ = true;
   // An empty answer leaves the download folder relative to the working folder, as the system
   // would after a failed query.
-  TempFolder_ = platform::GetTempPath();
-  TempFolder_ += platform::NativePath(res::kDownloadFolderName);
-  RequestState_ = 0;
-  LanguageMode_ = 2;
-  LanguageMode_ = platform::GetLocaleAbbrevLangName() == res::kGermanLocaleAbbrev ? 2 : 1;
-  if (LanguageMode_ == 2) {
+  temp_folder_ = platform::GetTempPath();
+  temp_folder_ += platform::NativePath(res::kDownloadFolderName);
+  request_state_ = 0;
+  language_mode_ = platform::GetLocaleAbbrevLangName() == res::kGermanLocaleAbbrev ? 2 : 1;
+  if (language_mode_ == 2) {
     Label1->SetCaption(res::kLabel1German);
     Label2->SetCaption(res::kLabel2German);
     Label3->SetCaption(res::kLabel3German);
@@ -49,14 +48,14 @@ void TFormMain::RequestUpdater(const std::string& FileName) {
   StatusBar->SetSimpleText(res::kStatusCreateTempDir);
   // The temporary folder may be shared by every local user; a program is only ever started
   // from a folder that nobody else can write to.
-  if (!platform::ForcePrivateDirectory(TempFolder_)) {
+  if (!platform::ForcePrivateDirectory(temp_folder_)) {
     ui::SetBusyCursor(false);
     ShowErrorBox(res::kErrorCreateTempDir);
     // Ends the request even if an earlier request left RequestState at 1: nothing may be
     // downloaded into a folder that failed the check.
     return;
   }
-  RequestState_ = 1;
+  request_state_ = 1;
   StatusBar->SetSimpleText(res::kStatusRequest);
   ui::ProcessMessages();
 

@@ -20,12 +20,12 @@ class TFormMain : public ui::TForm, public Ui_TFormMain {
 
   // Folder that receives the downloads: the user's temporary folder followed by the download
   // folder's name, ending in the path separator.
-  const std::string& TempFolder() const { return TempFolder_; }
+  const std::string& TempFolder() const { return temp_folder_; }
   // 0 idle or failed, 1 folder ready, 2 downloaded.
-  int RequestState() const { return RequestState_; }
+  int RequestState() const { return request_state_; }
   // 1 English label texts, 2 German.
-  int LanguageMode() const { return LanguageMode_; }
-  bool AlwaysDownload() const { return AlwaysDownload_; }
+  int LanguageMode() const { return language_mode_; }
+  bool AlwaysDownload() const { return always_download_; }
 
   // The retrieval request for one updater file of the product table. Virtual so that a test
   // window can record which file each button asks for.
@@ -45,10 +45,10 @@ class TFormMain : public ui::TForm, public Ui_TFormMain {
  private:
   void FormCreate(QObject* Sender);
 
-  std::string TempFolder_;
-  int RequestState_ = 0;
-  int LanguageMode_ = 2;
-  bool AlwaysDownload_ = false;
+  std::string temp_folder_;
+  int request_state_ = 0;
+  int language_mode_ = 2;
+  bool always_download_ = false;
   // Set while a request runs: the points where it lets pending input through must not start a
   // second request on top of it.
   bool requesting_ = false;

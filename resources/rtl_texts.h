@@ -5,6 +5,8 @@ namespace tavo::res {
 
 // Assigning settings between objects whose classes do not fit: source class, target class.
 inline constexpr const char kAssignError[] = "%s kann nicht zu %s zugewiesen werden";
+// An index outside a list (component list, string list): the index.
+inline constexpr const char kListIndexError[] = "List index out of bounds (%d)";
 
 // A file stream that cannot be made: the full path, then the system's reason.
 inline constexpr const char kFCreateError[] = "Datei \"%s\" kann nicht erstellt werden. %s";

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "resources/rtl_texts.h"
 #include "rtl/exception.h"
+#include "rtl/format.h"
 
 namespace tavo::rtl {
 
@@ -25,8 +27,9 @@ void TComponent::BeginDestruction() {
   destroying_ = true;
   if (notified_) return;
   notified_ = true;
-  // Each subscriber removes itself from our list inside its Notification, so take them one by
-  // one from a snapshot rather than iterating the live list.
+  // A subscriber's Notification may change our list (the base removes the pair's links, an
+  // override may free further components), so take one at a time off the end of the live list
+  // rather than iterating it.
   while (!free_notifies_.empty()) {
     TComponent* other = free_notifies_.back();
     free_notifies_.pop_back();
@@ -37,7 +40,7 @@ void TComponent::BeginDestruction() {
 
 TComponent* TComponent::Components(int index) const {
   if (index < 0 || index >= ComponentCount())
-    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    throw EListError(Format(res::kListIndexError, {index}));
   return components_[static_cast<size_t>(index)];
 }
 
@@ -69,8 +72,7 @@ void TComponent::InsertComponent(TComponent* AComponent) {
   AComponent->owner_ = this;
   // The owner and every sibling hear of the newcomer, as of a component leaving.
   Notification(AComponent, opInsert);
-  for (TComponent* sibling : components_)
-    if (sibling != AComponent) sibling->Notification(AComponent, opInsert);
+  NotifySiblings(AComponent, opInsert);
 }
 
 void TComponent::RemoveComponent(TComponent* AComponent) {
@@ -80,8 +82,18 @@ void TComponent::RemoveComponent(TComponent* AComponent) {
   AComponent->owner_ = nullptr;
   if (destroying_) return;  // a dying owner's remaining components are about to go as well
   Notification(AComponent, opRemove);
+  NotifySiblings(AComponent, opRemove);
+}
+
+void TComponent::NotifySiblings(TComponent* AComponent, TOperation Operation) {
+  // A Notification may insert or free components of this owner: walk a copy of the list, and
+  // skip a sibling that has left the live list meanwhile (it may be freed already).
   const std::vector<TComponent*> siblings = components_;
-  for (TComponent* sibling : siblings) sibling->Notification(AComponent, opRemove);
+  for (TComponent* sibling : siblings) {
+    if (sibling == AComponent) continue;
+    if (std::find(components_.begin(), components_.end(), sibling) == components_.end()) continue;
+    sibling->Notification(AComponent, Operation);
+  }
 }
 
 }  // namespace tavo::rtl

@@ -47,6 +47,8 @@ class TComponent {
  private:
   void InsertComponent(TComponent* AComponent);
   void RemoveComponent(TComponent* AComponent);
+  // Tells every sibling of AComponent that is still in the list.
+  void NotifySiblings(TComponent* AComponent, TOperation Operation);
   void RemoveNotification(TComponent* AComponent);
 
   TComponent* owner_ = nullptr;

@@ -1,12 +1,14 @@
 #include "rtl/strings.h"
 
+#include "resources/rtl_texts.h"
 #include "rtl/exception.h"
+#include "rtl/format.h"
 
 namespace tavo::rtl {
 
 void TStringList::CheckIndex(int index, int limit) const {
   if (index < 0 || index >= limit)
-    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    throw EListError(Format(res::kListIndexError, {index}));
 }
 
 const std::string& TStringList::Strings(int index) const {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 
 #include "resources/stack_texts.h"
@@ -18,6 +19,15 @@ namespace {
 
 // Constant-initialised, so the registration holds before any static constructor runs.
 TIdStackClass g_stack_class = &TIdStackWindows::Create;
+
+// The last error CheckResult saw on this thread, and the stack it belongs to (stacks come and
+// go with the network components; a new one starts without an error).
+std::atomic<uint64_t> g_stack_serial{0};
+struct TThreadLastError {
+  uint64_t Stack = 0;
+  int32_t Error = 0;
+};
+thread_local TThreadLastError t_last_error;
 
 bool EqualsIgnoringCase(const std::string& A, const char* B) {
   const size_t n = std::strlen(B);
@@ -37,8 +47,14 @@ void SetStackClass(TIdStackClass AClass) {
 
 TIdStack* CreateStack() { return g_stack_class(); }
 
-TIdStack::TIdStack() = default;
+TIdStack::TIdStack() : serial_(++g_stack_serial) {}
 TIdStack::~TIdStack() = default;
+
+int32_t TIdStack::LastError() const {
+  return t_last_error.Stack == serial_ ? t_last_error.Error : 0;
+}
+
+void TIdStack::SetLastError(int32_t AErrorNumber) { t_last_error = {serial_, AErrorNumber}; }
 
 TIdStackSocketHandle TIdStack::NewSocket(int32_t AStruct, int32_t AProtocol) {
   const TIdStackSocketHandle socket = Socket(Id_PF_INET, AStruct, AProtocol);
@@ -48,11 +64,10 @@ TIdStackSocketHandle TIdStack::NewSocket(int32_t AStruct, int32_t AProtocol) {
 
 bool TIdStack::CheckResult(int32_t AResult, std::initializer_list<int32_t> ATolerated) {
   if (AResult != Id_SOCKET_ERROR) return false;
-  last_error_ = QueryLastError();
-  if (std::find(ATolerated.begin(), ATolerated.end(), last_error_) != ATolerated.end()) {
-    return true;
-  }
-  RaiseError(last_error_);
+  const int32_t error = QueryLastError();
+  SetLastError(error);
+  if (std::find(ATolerated.begin(), ATolerated.end(), error) != ATolerated.end()) return true;
+  RaiseError(error);
 }
 
 void TIdStack::RaiseError(int32_t AErrorNumber) {

@@ -125,15 +125,19 @@ class TIdStack {
   // The four bytes in network order as one value (ParseAddress).
   uint32_t TextToAddress(const std::string& AIP);
 
-  int32_t LastError() const { return last_error_; }
+  // The error number CheckResult last saw on the calling thread (0 before any): each thread
+  // has its own, as with the platform's last error, so the connect thread of a timed connect
+  // cannot replace the number the caller's thread is about to read.
+  int32_t LastError() const;
 
  protected:
   TIdStack();
   std::unique_ptr<rtl::TStringList> local_addresses_;
 
  private:
-  // One field for all threads: a later failure overwrites an earlier one.
-  int32_t last_error_ = 0;
+  void SetLastError(int32_t AErrorNumber);
+  // Tells this stack's per-thread errors from those a former stack left on the same thread.
+  const uint64_t serial_;
 };
 
 // The platform stack over the ws2 binding.

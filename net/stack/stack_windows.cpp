@@ -49,6 +49,17 @@ int32_t FailWith(int32_t AError) {
   return Id_SOCKET_ERROR;
 }
 
+// One end's address of a connected socket (getpeername or getsockname), raising on failure.
+using TNameQuery = int32_t (*)(ws2::TSocket, ws2::TSockAddrIn&);
+void QueryName(TIdStack& AStack, TNameQuery AQuery, TIdStackSocketHandle ASocket,
+               int32_t& AFamily, std::string& AIP, int32_t& APort) {
+  ws2::TSockAddrIn addr;
+  AStack.CheckResult(AQuery(ASocket, addr));
+  AFamily = addr.Family;
+  AIP = AStack.AddressToText(addr.Addr);
+  APort = ws2::ntohs(addr.Port);
+}
+
 }  // namespace
 
 TIdStackWindows::TIdStackWindows() {
@@ -270,20 +281,12 @@ int32_t TIdStackWindows::QueryLastError() { return ws2::WSAGetLastError(); }
 
 void TIdStackWindows::GetPeerName(TIdStackSocketHandle ASocket, int32_t& AFamily,
                                   std::string& AIP, int32_t& APort) {
-  ws2::TSockAddrIn addr;
-  CheckResult(ws2::getpeername(ASocket, addr));
-  AFamily = addr.Family;
-  AIP = AddressToText(addr.Addr);
-  APort = ws2::ntohs(addr.Port);
+  QueryName(*this, &ws2::getpeername, ASocket, AFamily, AIP, APort);
 }
 
 void TIdStackWindows::GetSockName(TIdStackSocketHandle ASocket, int32_t& AFamily,
                                   std::string& AIP, int32_t& APort) {
-  ws2::TSockAddrIn addr;
-  CheckResult(ws2::getsockname(ASocket, addr));
-  AFamily = addr.Family;
-  AIP = AddressToText(addr.Addr);
-  APort = ws2::ntohs(addr.Port);
+  QueryName(*this, &ws2::getsockname, ASocket, AFamily, AIP, APort);
 }
 
 int32_t TIdStackWindows::GetSockOpt(TIdStackSocketHandle ASocket, int32_t ALevel,

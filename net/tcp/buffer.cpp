@@ -58,17 +58,17 @@ std::string TIdSimpleBuffer::TakeString(int32_t k) {
 }
 
 void TIdSimpleBuffer::Discard(int32_t k) {
-  const int64_t size = VisibleSize();
-  if (k < 0 || k > size) RaiseNotEnoughData();
-  if (k == size) {
-    data_.clear();
-    Release(data_);
+  if (k < 0 || k > VisibleSize()) RaiseNotEnoughData();
+  if (k == VisibleSize()) {
+    Clear();  // everything taken: the store is emptied outright
   } else {
-    data_.erase(data_.begin(), data_.begin() + k);
+    DropFront(k);
+    position_ = std::max<int64_t>(0, position_ - k);
   }
-  position_ = std::max<int64_t>(0, position_ - k);
   NotifyRemoved(k);
 }
+
+void TIdSimpleBuffer::DropFront(int32_t k) { data_.erase(data_.begin(), data_.begin() + k); }
 
 void TIdSimpleBuffer::Clear() {
   data_.clear();
@@ -86,20 +86,10 @@ void TIdSimpleBuffer::NotifyRemoved(int32_t k) {
 
 // ---------------------------------------------------------------------------------------------
 
-void TIdManagedBuffer::Discard(int32_t k) {
-  const int64_t size = VisibleSize();
-  if (k < 0 || k > size) RaiseNotEnoughData();
-  if (k == size) {
-    data_.clear();
-    Release(data_);
-    consumed_ = 0;
-    position_ = 0;
-  } else {
-    consumed_ += k;
-    position_ = std::max<int64_t>(0, position_ - k);
-    if (consumed_ >= compact_threshold_) Compact();
-  }
-  NotifyRemoved(k);
+void TIdManagedBuffer::DropFront(int32_t k) {
+  // Only skipped: the rest moves to the front once enough consumed bytes have piled up.
+  consumed_ += k;
+  if (consumed_ >= compact_threshold_) Compact();
 }
 
 void TIdManagedBuffer::Clear() {

@@ -56,8 +56,9 @@ class TIdSimpleBuffer : public rtl::TStream {
   // The first k visible bytes as text, then Discard(k). Raises EIdNotEnoughDataInBuffer
   // when fewer bytes are visible; the buffer is then unchanged.
   virtual std::string TakeString(int32_t k);
-  // Drops the first k visible bytes and reports them to RemovedCallback.
-  virtual void Discard(int32_t k);
+  // Drops the first k visible bytes and reports them to RemovedCallback; taking them all
+  // empties the buffer (Clear).
+  void Discard(int32_t k);
 
   // Visible bytes, without the position-juggling of Size().
   int64_t VisibleSize() const { return static_cast<int64_t>(data_.size()) - Start(); }
@@ -74,6 +75,8 @@ class TIdSimpleBuffer : public rtl::TStream {
  protected:
   // Offset of the first visible byte in the storage (0 for a simple buffer).
   virtual int64_t Start() const { return 0; }
+  // Removes the first k visible bytes, fewer than all of them, from the store.
+  virtual void DropFront(int32_t k);
   void RaiseNotEnoughData() const;
   void NotifyRemoved(int32_t k);
 
@@ -90,7 +93,6 @@ class TIdManagedBuffer : public TIdSimpleBuffer {
   explicit TIdManagedBuffer(TIdBufferBytesRemoved ACallback)
       : TIdSimpleBuffer(std::move(ACallback)) {}
 
-  void Discard(int32_t k) override;
   void Clear() override;
 
   // Appends at the end of the storage, whatever the position.
@@ -112,6 +114,7 @@ class TIdManagedBuffer : public TIdSimpleBuffer {
 
  protected:
   int64_t Start() const override { return consumed_; }
+  void DropFront(int32_t k) override;
 
  private:
   int32_t consumed_ = 0;

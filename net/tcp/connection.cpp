@@ -5,13 +5,13 @@
 #include <limits>
 #include <string_view>
 
-#include "net/tcp/reply.h"
 #include "net/stack/exceptions.h"
 #include "net/stack/socket_handle.h"
 #include "net/stack/stack.h"
 #include "net/tcp/antifreeze.h"
 #include "net/tcp/intercept.h"
 #include "net/tcp/iohandler.h"
+#include "net/tcp/reply.h"
 #include "platform/files.h"
 #include "resources/tcp_texts.h"
 #include "rtl/format.h"
@@ -49,15 +49,19 @@ TIdTCPConnection::~TIdTCPConnection() {
     CloseTransport();
   } catch (...) {
   }
-  if (TIdIOHandler* h = io_handler_) {
-    io_handler_ = nullptr;
-    socket_io_handler_ = nullptr;
-    if (owns_io_handler_) {
-      owns_io_handler_ = false;
-      delete h;
-    }
-  }
+  ReleaseIOHandler();
   intercept_ = nullptr;
+}
+
+void TIdTCPConnection::ReleaseIOHandler() {
+  TIdIOHandler* handler = io_handler_;
+  const bool owned = owns_io_handler_;
+  // Cleared first: freeing the handler notifies this connection, which must find nothing left
+  // to clear.
+  io_handler_ = nullptr;
+  socket_io_handler_ = nullptr;
+  owns_io_handler_ = false;
+  if (owned) delete handler;
 }
 
 // ---- lifecycle ------------------------------------------------------------------------------
@@ -101,13 +105,8 @@ bool TIdTCPConnection::Connected() {
 void TIdTCPConnection::Disconnect() {
   ReportStatus(hsDisconnecting);
   CloseTransport();
-  if (owns_io_handler_ && io_handler_ != nullptr) {
-    TIdIOHandler* h = io_handler_;
-    io_handler_ = nullptr;
-    socket_io_handler_ = nullptr;
-    owns_io_handler_ = false;
-    delete h;
-  }
+  // A handler set from outside stays for the next connect; our own goes with the connection.
+  if (owns_io_handler_) ReleaseIOHandler();
   NotifyDisconnected();
   ReportStatus(hsDisconnected);
 }
@@ -131,14 +130,7 @@ void TIdTCPConnection::CloseTransport() {
 void TIdTCPConnection::SetIOHandler(TIdIOHandler* AValue) {
   // Setting the handler already in use must not free it under our feet.
   if (AValue == io_handler_) return;
-  if (TIdIOHandler* old = io_handler_) {
-    io_handler_ = nullptr;
-    socket_io_handler_ = nullptr;
-    if (owns_io_handler_) {
-      owns_io_handler_ = false;
-      delete old;
-    }
-  }
+  ReleaseIOHandler();
   socket_io_handler_ = dynamic_cast<TIdIOHandlerSocket*>(AValue);
   io_handler_ = AValue;
   if (AValue != nullptr) FreeNotification(AValue);

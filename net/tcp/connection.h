@@ -146,6 +146,9 @@ class TIdTCPConnection : public TIdComponent {
   void SetOwnsIOHandler(bool v) { owns_io_handler_ = v; }
 
  private:
+  // Forgets the handler, and frees it when the connection owns it.
+  void ReleaseIOHandler();
+
   TIdIOHandler* io_handler_ = nullptr;
   TIdIOHandlerSocket* socket_io_handler_ = nullptr;
   bool owns_io_handler_ = false;

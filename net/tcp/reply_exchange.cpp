@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "net/tcp/reply.h"
 #include "net/stack/exceptions.h"
 #include "net/tcp/connection.h"
+#include "net/tcp/reply.h"
 #include "resources/tcp_texts.h"
 #include "rtl/strings.h"
 

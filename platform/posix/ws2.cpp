@@ -162,6 +162,22 @@ int32_t SocketFail(int AFd, uint64_t ACloseCount, int AErrno) {
   return Fail(ErrnoToWsa(AErrno));
 }
 
+// Runs ACall on ASocket again whenever a signal interrupted it while the socket stayed open
+// (Windows never reports such interruptions); a call whose socket was closed under it fails
+// with 10038. Returns the call's result, or -1 with the calling thread's error set.
+template <class TCall>
+auto RetryInterrupted(TSocket ASocket, TCall ACall) -> decltype(ACall()) {
+  const uint64_t closes = CloseCount(ASocket);
+  for (;;) {
+    const auto result = ACall();
+    if (result >= 0) return result;
+    const int error = errno;
+    if (error == EINTR && CloseCount(ASocket) == closes) continue;
+    SocketFail(ASocket, closes, error);
+    return -1;
+  }
+}
+
 void SetCloseOnExecAndNoSigPipe(int AFd) {
 #ifndef SOCK_CLOEXEC
   ::fcntl(AFd, F_SETFD, ::fcntl(AFd, F_GETFD) | FD_CLOEXEC);
@@ -264,14 +280,14 @@ int32_t WSACleanup() { return 0; }
 void UnloadLibrary() {}
 
 TSocket socket(int32_t AFamily, int32_t AType, int32_t AProtocol) {
-  if (AFamily != kAfInet) return Fail(10047);
+  if (AFamily != kAfInet) return Fail(kWsaEAfNoSupport);
   int type;
   if (AType == kSockStream) {
     type = SOCK_STREAM;
   } else if (AType == kSockDgram) {
     type = SOCK_DGRAM;
   } else {
-    return Fail(10044);
+    return Fail(kWsaESocktNoSupport);
   }
 #ifdef SOCK_CLOEXEC
   type |= SOCK_CLOEXEC;
@@ -284,29 +300,26 @@ TSocket socket(int32_t AFamily, int32_t AType, int32_t AProtocol) {
 }
 
 TSocket accept(TSocket ASocket, TSockAddrIn* AAddr) {
-  const uint64_t closes = CloseCount(ASocket);
   sockaddr_storage peer;
-  for (;;) {
-    socklen_t len = sizeof(peer);
+  socklen_t len = 0;
+  const int fd = RetryInterrupted(ASocket, [&] {
+    len = sizeof(peer);
 #if defined(SOCK_CLOEXEC) && defined(__linux__)
-    const int fd = ::accept4(ASocket, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
+    return ::accept4(ASocket, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
 #else
-    const int fd = ::accept(ASocket, reinterpret_cast<sockaddr*>(&peer), &len);
+    return ::accept(ASocket, reinterpret_cast<sockaddr*>(&peer), &len);
 #endif
-    if (fd >= 0) {
-      SetCloseOnExecAndNoSigPipe(fd);
-      MarkOpen(fd);
-      if (AAddr) FromNative(peer, *AAddr);
-      return fd;
-    }
-    if (errno == EINTR && CloseCount(ASocket) == closes) continue;
-    return SocketFail(ASocket, closes, errno);
-  }
+  });
+  if (fd < 0) return kInvalidSocket;
+  SetCloseOnExecAndNoSigPipe(fd);
+  MarkOpen(fd);
+  if (AAddr) FromNative(peer, *AAddr);
+  return fd;
 }
 
 int32_t bind(TSocket ASocket, const TSockAddrIn& AAddr) {
   sockaddr_in native;
-  if (!ToNative(AAddr, native)) return Fail(10047);
+  if (!ToNative(AAddr, native)) return Fail(kWsaEAfNoSupport);
   if (::bind(ASocket, reinterpret_cast<const sockaddr*>(&native), sizeof(native)) != 0) {
     return SocketFail(ASocket, CloseCount(ASocket), errno);
   }
@@ -315,7 +328,7 @@ int32_t bind(TSocket ASocket, const TSockAddrIn& AAddr) {
 
 int32_t connect(TSocket ASocket, const TSockAddrIn& AAddr) {
   sockaddr_in native;
-  if (!ToNative(AAddr, native)) return Fail(10047);
+  if (!ToNative(AAddr, native)) return Fail(kWsaEAfNoSupport);
   const uint64_t closes = CloseCount(ASocket);
   if (::connect(ASocket, reinterpret_cast<const sockaddr*>(&native), sizeof(native)) == 0) {
     return 0;
@@ -346,28 +359,22 @@ int32_t recv(TSocket ASocket, void* ABuffer, int32_t ALength, int32_t AFlags) {
   if (ALength < 0 || (ALength > 0 && ABuffer == nullptr)) return Fail(kWsaEFault);
   bool ok;
   const int flags = NativeFlags(AFlags, ok);
-  if (!ok) return Fail(10045);
-  const uint64_t closes = CloseCount(ASocket);
-  for (;;) {
-    const ssize_t n = ::recv(ASocket, ABuffer, static_cast<size_t>(ALength), flags);
-    if (n >= 0) return static_cast<int32_t>(n);
-    if (errno == EINTR && CloseCount(ASocket) == closes) continue;
-    return SocketFail(ASocket, closes, errno);
-  }
+  if (!ok) return Fail(kWsaEOpNotSupp);
+  const ssize_t n = RetryInterrupted(ASocket, [&] {
+    return ::recv(ASocket, ABuffer, static_cast<size_t>(ALength), flags);
+  });
+  return n < 0 ? kSocketError : static_cast<int32_t>(n);
 }
 
 int32_t send(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AFlags) {
   if (ALength < 0 || (ALength > 0 && ABuffer == nullptr)) return Fail(kWsaEFault);
   bool ok;
   const int flags = NativeFlags(AFlags, ok) | kNoSigPipe;
-  if (!ok) return Fail(10045);
-  const uint64_t closes = CloseCount(ASocket);
-  for (;;) {
-    const ssize_t n = ::send(ASocket, ABuffer, static_cast<size_t>(ALength), flags);
-    if (n >= 0) return static_cast<int32_t>(n);
-    if (errno == EINTR && CloseCount(ASocket) == closes) continue;
-    return SocketFail(ASocket, closes, errno);
-  }
+  if (!ok) return Fail(kWsaEOpNotSupp);
+  const ssize_t n = RetryInterrupted(ASocket, [&] {
+    return ::send(ASocket, ABuffer, static_cast<size_t>(ALength), flags);
+  });
+  return n < 0 ? kSocketError : static_cast<int32_t>(n);
 }
 
 int32_t recvfrom(TSocket ASocket, void* ABuffer, int32_t ALength, int32_t AFlags,
@@ -375,21 +382,18 @@ int32_t recvfrom(TSocket ASocket, void* ABuffer, int32_t ALength, int32_t AFlags
   if (ALength < 0 || (ALength > 0 && ABuffer == nullptr)) return Fail(kWsaEFault);
   bool ok;
   const int flags = NativeFlags(AFlags, ok);
-  if (!ok) return Fail(10045);
-  const uint64_t closes = CloseCount(ASocket);
+  if (!ok) return Fail(kWsaEOpNotSupp);
   sockaddr_storage from;
-  for (;;) {
-    socklen_t len = sizeof(from);
+  socklen_t len = 0;
+  const ssize_t n = RetryInterrupted(ASocket, [&] {
+    len = sizeof(from);
     std::memset(&from, 0, sizeof(from));
-    const ssize_t n = ::recvfrom(ASocket, ABuffer, static_cast<size_t>(ALength), flags,
-                                 reinterpret_cast<sockaddr*>(&from), &len);
-    if (n >= 0) {
-      if (AFrom) FromNative(from, *AFrom);
-      return static_cast<int32_t>(n);
-    }
-    if (errno == EINTR && CloseCount(ASocket) == closes) continue;
-    return SocketFail(ASocket, closes, errno);
-  }
+    return ::recvfrom(ASocket, ABuffer, static_cast<size_t>(ALength), flags,
+                      reinterpret_cast<sockaddr*>(&from), &len);
+  });
+  if (n < 0) return kSocketError;
+  if (AFrom) FromNative(from, *AFrom);
+  return static_cast<int32_t>(n);
 }
 
 int32_t sendto(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AFlags,
@@ -397,17 +401,14 @@ int32_t sendto(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AF
   if (ALength < 0 || (ALength > 0 && ABuffer == nullptr)) return Fail(kWsaEFault);
   bool ok;
   const int flags = NativeFlags(AFlags, ok) | kNoSigPipe;
-  if (!ok) return Fail(10045);
+  if (!ok) return Fail(kWsaEOpNotSupp);
   sockaddr_in native;
-  if (!ToNative(ATo, native)) return Fail(10047);
-  const uint64_t closes = CloseCount(ASocket);
-  for (;;) {
-    const ssize_t n = ::sendto(ASocket, ABuffer, static_cast<size_t>(ALength), flags,
-                               reinterpret_cast<const sockaddr*>(&native), sizeof(native));
-    if (n >= 0) return static_cast<int32_t>(n);
-    if (errno == EINTR && CloseCount(ASocket) == closes) continue;
-    return SocketFail(ASocket, closes, errno);
-  }
+  if (!ToNative(ATo, native)) return Fail(kWsaEAfNoSupport);
+  const ssize_t n = RetryInterrupted(ASocket, [&] {
+    return ::sendto(ASocket, ABuffer, static_cast<size_t>(ALength), flags,
+                    reinterpret_cast<const sockaddr*>(&native), sizeof(native));
+  });
+  return n < 0 ? kSocketError : static_cast<int32_t>(n);
 }
 
 int32_t select(TFdSet* ARead, TFdSet* AWrite, TFdSet* AExcept, const TTimeVal* ATimeout) {
@@ -646,7 +647,7 @@ bool gethostbyname(const std::string& AName, THostEnt& AResult) {
 bool gethostbyaddr(uint32_t AAddr, int32_t AFamily, THostEnt& AResult) {
   AResult = THostEnt{};
   if (AFamily != kAfInet) {
-    Fail(10047);
+    Fail(kWsaEAfNoSupport);
     return false;
   }
   sockaddr_in in{};

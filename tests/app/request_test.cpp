@@ -62,6 +62,42 @@ TEST(RequestUpdater, CreatesAPrivateFolderAndReportsTheRequest) {
   EXPECT_EQ(form.RequestState(), 1);
 }
 
+TEST(RequestUpdater, ASecondRequestStartedInsideARunningOneIsIgnored) {
+  ScratchDir tmp;
+  EnvGuard tmpdir("TMPDIR", tmp.Path());
+  TFormMain form;
+  form.show();
+  // When the running request lets pending messages through (busy cursor on), another button is
+  // clicked. Ignored, it leaves the running request as it was: busy cursor still on, status
+  // unchanged. Run, it would end on its own and turn the busy cursor off under the first.
+  bool clicked = false;
+  bool busyAfterSecondClick = false;
+  std::string statusAfterSecondClick;
+  QTimer inside;
+  QObject::connect(&inside, &QTimer::timeout, [&] {
+    if (clicked || !ui::BusyCursor()) return;
+    clicked = true;
+    form.StatusBar->SetSimpleText("marker");
+    QTest::mouseClick(form.BtUmbraDownload, Qt::LeftButton);
+    busyAfterSecondClick = ui::BusyCursor();
+    statusAfterSecondClick = form.StatusBar->SimpleText();
+  });
+  inside.start(0);
+  BoxWatcher boxes;
+  QTest::mouseClick(form.BtLumoDownload, Qt::LeftButton);
+  inside.stop();
+
+  ASSERT_TRUE(clicked) << "the request let no pending messages through";
+  EXPECT_TRUE(busyAfterSecondClick);
+  EXPECT_EQ(statusAfterSecondClick, "marker");
+  EXPECT_TRUE(boxes.Boxes().empty());
+  EXPECT_FALSE(ui::BusyCursor());
+  EXPECT_EQ(form.RequestState(), 1);
+  // The guard is lifted with the end of the request: the next click runs again.
+  QTest::mouseClick(form.BtUmbraDownload, Qt::LeftButton);
+  EXPECT_EQ(form.StatusBar->SimpleText(), "Request to Norrik Tavo Online");
+}
+
 // Each refusal shows the folder error box after the busy cursor went off, keeps the first status
 // text and ends the request.
 void ExpectFolderRefused(const std::string& tmpPath) {

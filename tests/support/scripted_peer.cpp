@@ -14,6 +14,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "tests/support/thread_state.h"
+
 namespace tavo::testsupport {
 
 namespace {
@@ -42,6 +44,24 @@ int ListenLoopback(uint16_t& port, int backlog) {
 }
 
 }  // namespace
+
+void Gate::Open() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    open_ = true;
+  }
+  cv_.notify_all();
+}
+
+bool Gate::IsOpen() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return open_;
+}
+
+bool Gate::Wait(int ms) const {
+  std::unique_lock<std::mutex> lock(mu_);
+  return cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return open_; });
+}
 
 ScriptedPeer::ScriptedPeer(rtl::TComponent* AOwner) : rtl::TComponent(AOwner) {}
 
@@ -88,8 +108,37 @@ ScriptedPeer& ScriptedPeer::SendChunks(std::string bytes, std::vector<size_t> si
       n = std::clamp<size_t>(n, 1, bytes.size() - off);
       if (!p.SendAll(conn, bytes.data() + off, n)) return false;
       off += n;
-      if (pause_ms > 0 && off < bytes.size())
-        std::this_thread::sleep_for(std::chrono::milliseconds(pause_ms));
+      if (off == bytes.size()) break;
+      if (p.reader_tid_ != 0 && !p.WaitForWaitingReader("to take a piece")) return false;
+      if (pause_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pause_ms));
+    }
+    return true;
+  });
+}
+
+ScriptedPeer& ScriptedPeer::Await(const Gate& gate) {
+  return Do([&gate](ScriptedPeer& p, Connection&) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(p.step_timeout_ms_);
+    while (!gate.Wait(kSliceMs)) {
+      if (p.stop_.load()) return false;
+      if (Clock::now() > deadline) {
+        p.AddFailure("await: the test did not open the gate in time");
+        return false;
+      }
+    }
+    return true;
+  });
+}
+
+ScriptedPeer& ScriptedPeer::ExpectSilentReader(std::string what) {
+  return Do([what = std::move(what)](ScriptedPeer& p, Connection& conn) {
+    if (!p.WaitForWaitingReader(what.c_str())) return false;
+    // The reader sleeps waiting for input after having taken everything: whatever it was going
+    // to send in answer would have been sent before, and be here now.
+    pollfd pfd{conn.fd, POLLIN, 0};
+    if (::poll(&pfd, 1, 0) > 0) {
+      p.AddFailure("client sent while it should still be reading " + what);
+      return false;
     }
     return true;
   });
@@ -258,10 +307,17 @@ void ScriptedPeer::Run() {
   steps.push_back(AcceptStep());
   for (auto& s : steps_) steps.push_back(s);
 
+  bool aborted = false;
   for (auto& step : steps) {
     if (stop_.load()) break;
-    if (!step(*this, conn)) break;
+    if (!step(*this, conn)) {
+      aborted = true;
+      break;
+    }
   }
+  // A broken script ends its side at once, so that a client still waiting for the next bytes
+  // fails now instead of at its own read time-out.
+  if (aborted && conn.fd >= 0) ::shutdown(conn.fd, SHUT_WR);
   {
     std::lock_guard<std::mutex> lock(mu_);
     script_done_ = true;
@@ -332,6 +388,18 @@ bool ScriptedPeer::WaitReadable(int fd) {
   return false;
 }
 
+bool ScriptedPeer::WaitForWaitingReader(const char* why) {
+  if (reader_tid_ == 0) {
+    AddFailure(std::string("no reader thread set to wait for, ") + why);
+    return false;
+  }
+  if (WaitUntilBlockedIn(reader_tid_, WaitCalls(), step_timeout_ms_, &stop_,
+                         reader_sleeps_at_send_.load()))
+    return true;
+  if (!stop_.load()) AddFailure(std::string("the reader did not wait for input in time, ") + why);
+  return false;
+}
+
 void ScriptedPeer::Record(const Connection& conn, const char* data, size_t n) {
   std::lock_guard<std::mutex> lock(mu_);
   if (conn.index >= 0 && conn.index < static_cast<int>(received_.size()))
@@ -339,6 +407,7 @@ void ScriptedPeer::Record(const Connection& conn, const char* data, size_t n) {
 }
 
 bool ScriptedPeer::SendAll(Connection& conn, const void* data, size_t n) {
+  if (reader_tid_ != 0) reader_sleeps_at_send_ = SleepCount(reader_tid_);
   const auto* p = static_cast<const char*>(data);
   const auto deadline = Clock::now() + std::chrono::milliseconds(step_timeout_ms_);
   while (n > 0) {

@@ -1,8 +1,8 @@
 #pragma once
 // A scripted loopback peer for byte-exact protocol tests.
 //
-// The test writes a script first (what to send, in which chunk sizes, with which pauses, what
-// to read and expect, how to end), then calls Start(). The peer listens on 127.0.0.1 at an
+// The test writes a script first (what to send, in which chunk sizes, what to read and expect,
+// which signals to wait for, how to end), then calls Start(). The peer listens on 127.0.0.1 at an
 // ephemeral port, and a thread of its own accepts the connection and runs the script. All
 // bytes it receives are recorded per connection. Every wait is bounded (StepTimeout), and the
 // destructor stops the thread and closes every socket, also when a test fails half-way.
@@ -13,6 +13,13 @@
 //   client.SetPort(peer.Port()); ...
 //   EXPECT_TRUE(peer.WaitScriptDone(5000));
 //   EXPECT_EQ(peer.Failures(), std::vector<std::string>{});
+//
+// Nothing here synchronises by sleeping. Pieces meant to arrive as receives of their own are
+// paced by the reader (SetReaderThread): the peer sends the next piece only once the reading
+// thread has taken everything and sleeps waiting for more. A step that must wait for the test
+// waits for a Gate the test opens.
+
+#include <sys/types.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -26,6 +33,21 @@
 #include "rtl/component.h"
 
 namespace tavo::testsupport {
+
+// A one-way signal from the test to the peer's thread: open once, and every wait for it
+// returns. Declare it before the peer that waits for it, so that it outlives the peer.
+class Gate {
+ public:
+  void Open();
+  bool IsOpen() const;
+  // True once open; false after ms.
+  bool Wait(int ms) const;
+
+ private:
+  mutable std::mutex mu_;
+  mutable std::condition_variable cv_;
+  bool open_ = false;
+};
 
 class ScriptedPeer : public rtl::TComponent {
  public:
@@ -42,12 +64,20 @@ class ScriptedPeer : public rtl::TComponent {
   // --- script; each call appends one step and returns the peer for chaining ----------------
   // Waits for the next connection. The script starts with one implicitly.
   ScriptedPeer& Accept();
-  // Sends the bytes in pieces of `chunk` bytes (0: all in one write), pausing `pause_ms`
-  // between pieces so that each piece tends to arrive as a receive of its own.
+  // Sends the bytes in pieces of `chunk` bytes (0: all in one write). With a reader thread
+  // set, each piece but the last waits until the reader has taken everything and waits for
+  // more, so every piece reaches it as a receive of its own. `pause_ms` only spaces the pieces
+  // out (it guarantees nothing about how they arrive).
   ScriptedPeer& Send(std::string bytes, size_t chunk = 0, int pause_ms = 0);
   // Sends the bytes in pieces of the given sizes, one after another (cycling when the list is
-  // shorter than the data), pausing `pause_ms` between pieces.
+  // shorter than the data), paced like Send.
   ScriptedPeer& SendChunks(std::string bytes, std::vector<size_t> sizes, int pause_ms = 0);
+  // Waits until the test opens the gate (bounded by the step time-out).
+  ScriptedPeer& Await(const Gate& gate);
+  // Waits until the reader thread has taken everything sent so far and sleeps waiting for
+  // more, then records a failure when the client has sent anything meanwhile: it must still
+  // be reading (`what` says what it is reading).
+  ScriptedPeer& ExpectSilentReader(std::string what);
   // Sends `total` bytes of PatternByte(i) without holding them in memory at once.
   ScriptedPeer& SendPattern(int64_t total, size_t chunk = 65536);
   ScriptedPeer& Pause(int ms);
@@ -81,6 +111,9 @@ class ScriptedPeer : public rtl::TComponent {
   uint16_t Port() const { return port_; }
   // Bound for each wait inside a step (default 10000 ms); set before Start.
   void SetStepTimeout(int ms) { step_timeout_ms_ = ms; }
+  // The thread that reads what the peer sends (ThisThreadId() of the test, usually), for
+  // pacing and ExpectSilentReader; set before Start.
+  void SetReaderThread(pid_t tid) { reader_tid_ = tid; }
 
   // Waits up to ms for the script's last step to finish; true when it did.
   bool WaitScriptDone(int ms);
@@ -111,6 +144,8 @@ class ScriptedPeer : public rtl::TComponent {
   static Step AcceptStep();
   void Run();
   bool WaitReadable(int fd);
+  // True once the reader thread sleeps waiting for input; records a failure otherwise.
+  bool WaitForWaitingReader(const char* why);
   void Record(const Connection& conn, const char* data, size_t n);
   void DrainAndClose(Connection& conn);
   // Records a new connection (accepted or dialled) and makes it current.
@@ -120,6 +155,10 @@ class ScriptedPeer : public rtl::TComponent {
   int listen_fd_ = -1;
   uint16_t port_ = 0;
   int step_timeout_ms_ = 10000;
+  pid_t reader_tid_ = 0;
+  // The reader's sleep count when the last send began: a reader found sleeping has taken what
+  // was sent only if it slept again since (its wake-up may lag behind the send).
+  std::atomic<long> reader_sleeps_at_send_{-1};
   std::thread thread_;
   std::atomic<bool> stop_{false};
 

@@ -15,6 +15,7 @@
 #include "net/tcp/reply.h"
 #include "tests/net/ftp/ftp_test_util.h"
 #include "tests/support/scripted_peer.h"
+#include "tests/support/thread_state.h"
 
 namespace tavo::net {
 namespace {
@@ -114,10 +115,11 @@ TEST(FtpCreation, ProxySettingsCopyAllFiveFieldsAndRefuseOtherClasses) {
 }
 
 TEST_F(FtpSession, MultiLineGreetingIsReadWholeBeforeUser) {
-  peer.Send("220-Welcome\r\n", 4, 2)
-      .Do(ftptest::ExpectSilence(300, "the greeting was complete"))
+  peer.SetReaderThread(testsupport::ThisThreadId());
+  peer.Send("220-Welcome\r\n", 4)
+      .ExpectSilentReader("the greeting")
       .Send("220-second line\r\n")
-      .Do(ftptest::ExpectSilence(300, "the greeting was complete"))
+      .ExpectSilentReader("the greeting")
       .Send("220 ready\r\n")
       .ExpectLine("USER u")
       .Send("331 password please\r\n")

@@ -1,8 +1,6 @@
 #pragma once
 // Shared pieces of the FTP tests: a status recorder and a client aimed at a scripted peer.
 
-#include <poll.h>
-
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,19 +28,6 @@ inline void AimAt(TIdTCPClient& client, const testsupport::ScriptedPeer& peer) {
   client.SetHost("127.0.0.1");
   client.SetPort(peer.Port());
   client.SetReadTimeout(10000);
-}
-
-// Peer step: nothing may arrive from the client for `ms` (it must still be reading).
-inline testsupport::ScriptedPeer::Step ExpectSilence(int ms, std::string what) {
-  return [ms, what = std::move(what)](testsupport::ScriptedPeer& p,
-                                      testsupport::ScriptedPeer::Connection& c) {
-    pollfd pfd{c.fd, POLLIN, 0};
-    if (::poll(&pfd, 1, ms) > 0) {
-      p.AddFailure("client sent before " + what);
-      return false;
-    }
-    return true;
-  };
 }
 
 // The replies of a plain login with user "u" and password "p", then TYPE I and SYST.

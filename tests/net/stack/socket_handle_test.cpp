@@ -13,6 +13,7 @@
 #include "net/stack/stack.h"
 #include "rtl/exception.h"
 #include "stack_fixture.h"
+#include "tests/support/thread_state.h"
 
 namespace tavo::net::test {
 namespace {
@@ -102,31 +103,39 @@ TEST_F(SocketHandleTest, BindToAForeignAddressRaisesTheSocketError) {
 }
 
 TEST_F(SocketHandleTest, PortRangeTakesTheHighestFreePortAndSkipsBusyOnes) {
-  // Ports near one the system just handed out are usually free; retry when a neighbour is not.
+  // Three neighbouring ports known to be free: held by this test first, then the lower two
+  // given back. Only finding such a triple is retried; the binding's choice is checked once.
   for (int attempt = 0; attempt < 20; ++attempt) {
     const int32_t top = FreePort();
     if (top < 1026) continue;
-    TIdSocketHandle busy;
-    busy.OpenSocket();
-    busy.SetIP("127.0.0.1");
-    busy.SetPort(top);
-    busy.Bind();
+    TIdSocketHandle held[3];
+    bool all_free = true;
+    for (int i = 0; i < 3 && all_free; ++i) {
+      held[i].OpenSocket();
+      held[i].SetIP("127.0.0.1");
+      held[i].SetPort(top - i);
+      try {
+        held[i].Bind();
+      } catch (const EIdCouldNotBindSocket&) {
+        all_free = false;  // a neighbour belongs to someone else: try another triple
+      }
+    }
+    if (!all_free) continue;
+    held[1].CloseSocket();
+    held[2].CloseSocket();
 
+    // The top port stays busy: the range must skip it and take the next one down, not the
+    // lowest.
     TIdSocketHandle handle;
     handle.OpenSocket();
     handle.SetIP("127.0.0.1");
     handle.SetClientPortMin(top - 2);
     handle.SetClientPortMax(top);
-    try {
-      handle.Bind();
-    } catch (const EIdCanNotBindPortInRange&) {
-      continue;  // the neighbours were taken by someone else
-    }
-    if (handle.Port() != top - 1) continue;
+    handle.Bind();
     EXPECT_EQ(handle.Port(), top - 1);
 
     // With the top port free again, it is the one taken.
-    busy.CloseSocket();
+    held[0].CloseSocket();
     TIdSocketHandle again;
     again.OpenSocket();
     again.SetIP("127.0.0.1");
@@ -136,7 +145,7 @@ TEST_F(SocketHandleTest, PortRangeTakesTheHighestFreePortAndSkipsBusyOnes) {
     EXPECT_EQ(again.Port(), top);
     return;
   }
-  FAIL() << "no free port triple found";
+  FAIL() << "no three neighbouring free ports found in 20 tries";
 }
 
 TEST_F(SocketHandleTest, FullyBusyRangeRaisesWithItsBounds) {
@@ -224,14 +233,20 @@ TEST_F(SocketHandleTest, AcceptOnAListenerClosedByAnotherThreadReturnsFalse) {
   server->SetIP("stale");
   std::promise<bool> accepted;
   auto result = accepted.get_future();
-  std::thread waiter([&accepted, server, socket = listener.Handle()] {
+  std::promise<pid_t> started;
+  auto waiter_id = started.get_future();
+  std::thread waiter([&accepted, &started, server, socket = listener.Handle()] {
+    started.set_value(testsupport::ThisThreadId());
     try {
       accepted.set_value(server->Accept(socket));
     } catch (...) {
       accepted.set_exception(std::current_exception());
     }
   });
-  std::this_thread::sleep_for(200ms);
+  // The close must reach an accept that is already blocked, not one that starts afterwards.
+  const bool blocked =
+      testsupport::WaitUntilBlockedIn(waiter_id.get(), testsupport::AcceptCalls(), 10000);
+  EXPECT_TRUE(blocked) << "the other thread never blocked in accept";
   listener.CloseSocket();
   if (result.wait_for(10s) != std::future_status::ready) {
     waiter.detach();  // still blocked: the close did not reach it

@@ -5,8 +5,10 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <latch>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/stack/socket_handle.h"
@@ -37,6 +39,33 @@ class UnboundedList : public TIdSocketList {
 };
 
 class StackLoopback : public LoopbackTest {};
+
+TEST_F(StackLoopback, EachThreadKeepsItsOwnLastError) {
+  // Two threads fail in turn, each with its own error, and read their last error only after
+  // the other one failed too.
+  std::latch first_failed(1), second_failed(1);
+  int32_t first_read = 0;
+  int32_t second_read = 0;
+  std::thread first([&] {
+    Stack().CheckResult(Stack().CloseSocket(Id_INVALID_SOCKET), {Id_WSAENOTSOCK});
+    first_failed.count_down();
+    second_failed.wait();
+    first_read = Stack().LastError();
+  });
+  std::thread second([&] {
+    first_failed.wait();
+    // A port beyond 16 bits is refused before the platform is asked.
+    Stack().CheckResult(Stack().Bind(Id_INVALID_SOCKET, Id_PF_INET, "", 70000),
+                        {platform::ws2::kWsaEInval});
+    second_failed.count_down();
+    second_read = Stack().LastError();
+  });
+  first.join();
+  second.join();
+  EXPECT_EQ(first_read, Id_WSAENOTSOCK);
+  EXPECT_EQ(second_read, platform::ws2::kWsaEInval);
+  EXPECT_EQ(Stack().LastError(), 0) << "this thread saw no failure";
+}
 
 // A label of 64 characters is refused by the resolver itself, so the test asks no name server
 // (tests send nothing beyond loopback) and cannot depend on one being reachable.

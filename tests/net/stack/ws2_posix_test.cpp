@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/ws2.h"
+#include "tests/support/thread_state.h"
 
 namespace tavo::platform::ws2::test {
 namespace {
@@ -75,9 +76,9 @@ TEST(Ws2Posix, ErrnoBecomesTheWindowsNumber) {
   EXPECT_EQ(recv(other, buffer, -1, 0), -1);
   EXPECT_EQ(WSAGetLastError(), kWsaEFault);
   EXPECT_EQ(socket(kAfInet, 77, 0), kInvalidSocket);
-  EXPECT_EQ(WSAGetLastError(), 10044);
+  EXPECT_EQ(WSAGetLastError(), kWsaESocktNoSupport);
   EXPECT_EQ(socket(23, kSockStream, 0), kInvalidSocket);
-  EXPECT_EQ(WSAGetLastError(), 10047);
+  EXPECT_EQ(WSAGetLastError(), kWsaEAfNoSupport);
   // The last error belongs to the thread that failed.
   std::thread([] { EXPECT_EQ(WSAGetLastError(), 0); }).join();
   closesocket(other);
@@ -126,14 +127,22 @@ TEST(Ws2Posix, ClosingWakesABlockedReceiveInAnotherThread) {
   const TSocket server = accept(listener, nullptr);
   ASSERT_GE(server, 0);
 
-  auto received = std::async(std::launch::async, [server] {
+  std::promise<pid_t> started;
+  auto receiver = started.get_future();
+  auto received = std::async(std::launch::async, [server, &started] {
+    started.set_value(testsupport::ThisThreadId());
     char buffer[8];
     const int32_t n = recv(server, buffer, sizeof(buffer), 0);
     return std::make_pair(n, WSAGetLastError());
   });
-  std::this_thread::sleep_for(200ms);
+  // The close must wake a receive that is already blocked, not one that starts afterwards.
+  EXPECT_TRUE(testsupport::WaitUntilBlockedIn(receiver.get(), testsupport::ReceiveCalls(), 10000))
+      << "the other thread never blocked in its receive";
   ASSERT_EQ(closesocket(server), 0);
-  ASSERT_EQ(received.wait_for(10s), std::future_status::ready);
+  const std::future_status woken = received.wait_for(10s);
+  // Still blocked: the peer's close ends the receive, so the test can end.
+  if (woken != std::future_status::ready) closesocket(client);
+  ASSERT_EQ(woken, std::future_status::ready) << "the close did not wake the receive";
   const auto [n, error] = received.get();
   // Either the socket is reported gone, or the receive ended as at a close.
   if (n == -1) {
@@ -154,7 +163,13 @@ TEST(Ws2Posix, LookupsAndAddressText) {
   char name[250];
   EXPECT_EQ(gethostname(name, sizeof(name)), 0);
   EXPECT_GT(std::strlen(name), 0u);
-  EXPECT_EQ(ntohl(htonl(0x01020304u)), 0x01020304u);
+  // Network order is most significant byte first in memory, whatever the machine's order.
+  const uint32_t net_long = htonl(0x01020304u);
+  const uint16_t net_short = htons(0x0102);
+  EXPECT_EQ(std::memcmp(&net_long, "\x01\x02\x03\x04", 4), 0);
+  EXPECT_EQ(std::memcmp(&net_short, "\x01\x02", 2), 0);
+  EXPECT_EQ(ntohl(net_long), 0x01020304u);
+  EXPECT_EQ(ntohs(net_short), 0x0102);
   EXPECT_EQ(FileSendHook(), nullptr);
 }
 

@@ -63,6 +63,19 @@ TEST(ManagedBuffer, ConsumesLazilyAndCompactsAtThreshold) {
   EXPECT_EQ(buf.StorageSize(), 0);
 }
 
+TEST(ManagedBuffer, CompactsExactlyWhenTheConsumedCountReachesTheThreshold) {
+  TIdManagedBuffer buf;
+  const std::string data(32768 + 10, 'z');
+  buf.Append(data.data(), static_cast<int64_t>(data.size()));
+  buf.Discard(32767);  // one byte short of the threshold: nothing moves
+  EXPECT_EQ(buf.ConsumedCount(), 32767);
+  EXPECT_EQ(buf.StorageSize(), 32778);
+  buf.Discard(1);  // exactly the threshold
+  EXPECT_EQ(buf.ConsumedCount(), 0);
+  EXPECT_EQ(buf.StorageSize(), 10);
+  EXPECT_EQ(buf.VisibleSize(), 10);
+}
+
 TEST(ManagedBuffer, PositionsAndAppendsAreRelativeToTheVisibleBytes) {
   TIdManagedBuffer buf;
   buf.Append("0123456789", 10);

@@ -13,10 +13,12 @@
 #include "net/tcp/iohandler.h"
 #include "tests/net/tcp/tcp_test_util.h"
 #include "tests/support/scripted_peer.h"
+#include "tests/support/thread_state.h"
 
 namespace tavo::net {
 namespace {
 
+using testsupport::Gate;
 using testsupport::ScriptedPeer;
 using tcptest::AimAt;
 using tcptest::EventLog;
@@ -217,15 +219,32 @@ TEST(TcpLifecycle, CheckClosedWithholdsTheCloseWhileBytesAreBuffered) {
 
 // ---- lines ----------------------------------------------------------------------------------
 
+// Every chunk the client receives, as its intercept sees it.
+struct ReceiveLog {
+  ReceiveLog() {
+    intercept.SetOnReceive([this](rtl::TComponent*, rtl::TStream& s) {
+      std::string chunk(static_cast<size_t>(s.Size()), '\0');
+      s.SetPosition(0);
+      s.ReadBuffer(chunk.data(), s.Size());
+      chunks.push_back(chunk);
+    });
+  }
+  TIdConnectionIntercept intercept;
+  std::vector<std::string> chunks;
+};
+
 TEST(TcpReadLn, LinesArriveWholeWhateverTheChunks) {
   ScriptedPeer peer;
-  peer.Send("220 hel").Pause(50).Send("lo\r\n")  // split over two receives
+  peer.SetReaderThread(testsupport::ThisThreadId());
+  peer.SendChunks("220 hello\r\n", {7, 4})  // split over two receives
       .Send("only lf\n")
       .Send("cr cr lf\r\r\n")
-      .Send("abc\r").Pause(50).Send("\ndef\r\nrest");  // CR LF straddling two receives
+      .SendChunks("abc\r\ndef\r\nrest", {4, 10});  // CR LF straddling two receives
   peer.Start();
+  ReceiveLog received;
   TIdTCPClient client;
   AimAt(client, peer);
+  client.SetIntercept(&received.intercept);
   client.Connect();
   EXPECT_EQ(client.ReadLn(), "220 hello");
   EXPECT_EQ(client.ReadLn(), "only lf");
@@ -235,20 +254,29 @@ TEST(TcpReadLn, LinesArriveWholeWhateverTheChunks) {
   // The bytes after the terminator stay buffered for the next read.
   while (client.InboundBuffer().VisibleSize() < 4) client.FillInputBuffer();
   EXPECT_EQ(client.InboundBuffer().TakeString(4), "rest");
+  // The splits happened where the test needs them.
+  ASSERT_FALSE(received.chunks.empty());
+  EXPECT_EQ(received.chunks.front(), "220 hel");
+  EXPECT_EQ(received.chunks.back(), "\ndef\r\nrest");
+  EXPECT_EQ(received.chunks[received.chunks.size() - 2].back(), '\r');
+  EXPECT_EQ(peer.Failures(), std::vector<std::string>{});
 }
 
 TEST(TcpReadLn, MaximumLineLengthWithBothActions) {
   const std::string exact(16384, 'a');
   const std::string over(16385, 'b');
+  Gate refused;
   ScriptedPeer peer;
-  peer.Send(exact + "\n", 4000, 5)   // exactly the maximum: accepted
-      .Send(over + "\n", 4000, 5)    // one more: split in two lines
-      .Send(over, 4000, 5)           // no LF at all: over-long before any LF arrives
-      .Pause(1500)
+  peer.SetReaderThread(testsupport::ThisThreadId());
+  peer.Send(exact + "\n", 4000)   // exactly the maximum: accepted
+      .Send(over + "\n", 4000)    // one more: split in two lines
+      .Send(over, 4000)           // no LF at all: over-long before any LF arrives
+      .Await(refused)             // the LF only after the line was refused
       .Send("\n");
   peer.Start();
   TIdTCPClient client;
   AimAt(client, peer);
+  client.SetReadTimeout(10000);  // a read that waited for the LF would end here, not hang
   client.Connect();
   EXPECT_EQ(client.ReadLn(), exact);
 
@@ -257,18 +285,18 @@ TEST(TcpReadLn, MaximumLineLengthWithBothActions) {
   EXPECT_EQ(client.ReadLn(), "b");
 
   client.SetMaxLineAction(maException);
-  const auto t0 = Clock::now();
   try {
     client.ReadLn();
     FAIL() << "over-long line accepted";
   } catch (const EIdReadLnMaxLineLengthExceeded& e) {
     EXPECT_STREQ(e.what(), "Max. Zeilenlänge überschritten.");
   }
-  EXPECT_LT(MillisSince(t0), 1200) << "waited for the LF";
-  EXPECT_GE(client.InboundBuffer().VisibleSize(), 16385);  // the bytes stay buffered
+  refused.Open();
+  EXPECT_EQ(client.InboundBuffer().VisibleSize(), 16385);  // the bytes stay buffered
 
   // With no limit the same bytes make one line once the LF comes.
   EXPECT_EQ(client.ReadLn("", TimeoutDefault, 0), over);
+  EXPECT_EQ(peer.Failures(), std::vector<std::string>{});
 }
 
 TEST(TcpReadLn, PartialLineAtCloseGivesOneEmptyLineThenTheCloseError) {
@@ -396,14 +424,16 @@ TEST(TcpWrite, ClosedHandlerRefusesRawReceiveAndSend) {
 }
 
 TEST(TcpRead, ResetByPeerRaisesTheSocketError) {
+  Gate connected;
   ScriptedPeer peer;
-  // A moment first: a reset before the client's connect has read back its addresses would
-  // fail the connect itself.
-  peer.Pause(100).Reset();
+  // Only once the connect is done: a reset before the client's connect has read back its
+  // addresses would fail the connect itself.
+  peer.Await(connected).Reset();
   peer.Start();
   TIdTCPClient client;
   AimAt(client, peer);
   client.Connect();
+  connected.Open();
   ASSERT_TRUE(peer.WaitScriptDone(5000));
   try {
     client.ReadLn();

@@ -10,6 +10,7 @@
 #include "net/tcp/connection.h"
 #include "tests/net/tcp/tcp_test_util.h"
 #include "tests/support/scripted_peer.h"
+#include "tests/support/thread_state.h"
 
 namespace tavo::net {
 namespace {
@@ -37,8 +38,9 @@ class ReplyExchange : public ::testing::Test {
 };
 
 TEST_F(ReplyExchange, SingleAndMultiLineRepliesInOddChunks) {
+  peer.SetReaderThread(testsupport::ThisThreadId());  // each odd chunk a receive of its own
   peer.Send("230 Login ok.\r\n")
-      .SendChunks("220-first\r\n220-second\r\n220 last\r\n", {3, 1, 7, 2}, 2)
+      .SendChunks("220-first\r\n220-second\r\n220 last\r\n", {3, 1, 7, 2})
       .Send("211-a\r\n211\r\n")
       .ReadUntilClose();
   Open();
@@ -145,7 +147,15 @@ TEST_F(ReplyExchange, RefusedTwoLineReplyCarriesBothLinesInItsMessage) {
   };
   try {
     client.RaiseReplyError([](const std::string& m) { throw ECustom(m); });
+    ADD_FAILURE() << "nothing raised";
   } catch (const ECustom& e) {
+    EXPECT_STREQ(e.what(), "No such\r\ndirectory.\r\n");
+  }
+  // A function that does not throw still leaves the refused reply unreturned.
+  try {
+    client.RaiseReplyError([](const std::string&) {});
+    ADD_FAILURE() << "nothing raised";
+  } catch (const EIdException& e) {
     EXPECT_STREQ(e.what(), "No such\r\ndirectory.\r\n");
   }
   Finish();

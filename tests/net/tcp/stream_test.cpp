@@ -14,6 +14,7 @@
 #include "rtl/streams.h"
 #include "tests/net/tcp/tcp_test_util.h"
 #include "tests/support/scripted_peer.h"
+#include "tests/support/thread_state.h"
 
 namespace tavo::net {
 namespace {
@@ -45,7 +46,8 @@ struct WorkLog {
 TEST(TcpReadToStream, UntilCloseTakesEveryByteAndEndsWithoutError) {
   const std::string data = Pattern(3 * 32768 + 100);
   ScriptedPeer peer;
-  peer.Send(data, 32768, 20).Close();  // three full chunks, 100 more bytes, then the close
+  peer.SetReaderThread(testsupport::ThisThreadId());
+  peer.Send(data, 32768).Close();  // three full chunks, 100 more bytes, then the close
   peer.Start();
   TIdTCPClient client;
   AimAt(client, peer);
@@ -166,7 +168,8 @@ TEST(TcpReadToStream, ConsumingInPiecesCompactsAndReportsEachPiece) {
 TEST(TcpReadAll, ConnectAndReadAllReturnsEverythingAndDisconnects) {
   const std::string data = Pattern(70000, 5);
   ScriptedPeer peer;
-  peer.Send(data, 9000, 1).Close();
+  peer.SetReaderThread(testsupport::ThisThreadId());
+  peer.Send(data, 9000).Close();
   peer.Start();
   TIdTCPClient client;
   AimAt(client, peer);
