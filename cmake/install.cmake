@@ -1,0 +1,70 @@
+# What `cmake --install` puts where, the CMake package of the network library (TavoNet, target
+# Tavo::net), and the Debian package made by CPack (scripts/package).
+include(CMakePackageConfigHelpers)
+
+# --- programs ------------------------------------------------------------------------------
+if(TARGET tavo-online)
+  install(TARGETS tavo-online RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  if(NOT WIN32)
+    install(FILES resources/tavo-online.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES resources/tavo-online.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  endif()
+endif()
+install(TARGETS tavo-ftp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(NOT WIN32)
+  install(FILES docs/tavo-ftp.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+# --- the network library -------------------------------------------------------------------
+# A user of the library needs these headers and the ones they include, nothing of resources/
+# or platform/ (the install check compiles each of them on its own).
+set(TAVO_NET_PUBLIC_HEADERS
+  net/ftp/ftp.h net/ftp/listing.h net/ftp/simple_server.h
+  net/socks/socks_info.h
+  net/stack/exceptions.h net/stack/socket_handle.h net/stack/stack.h
+  net/tcp/antifreeze.h net/tcp/buffer.h net/tcp/component.h net/tcp/connection.h
+  net/tcp/intercept.h net/tcp/iohandler.h net/tcp/reply.h
+  rtl/component.h rtl/datetime.h rtl/exception.h rtl/format.h rtl/persistent.h rtl/streams.h
+  rtl/strings.h)
+foreach(header ${TAVO_NET_PUBLIC_HEADERS})
+  get_filename_component(dir ${header} DIRECTORY)
+  install(FILES ${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tavo/${dir})
+endforeach()
+
+set_target_properties(tavo_net PROPERTIES EXPORT_NAME net)
+set_target_properties(tavo_platform PROPERTIES EXPORT_NAME platform)
+set_target_properties(tavo_rtl PROPERTIES EXPORT_NAME rtl)
+set_target_properties(tavo_include PROPERTIES EXPORT_NAME headers)
+install(TARGETS tavo_net tavo_platform tavo_rtl tavo_include EXPORT TavoNetTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+set(TAVO_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/TavoNet)
+install(EXPORT TavoNetTargets NAMESPACE Tavo:: DESTINATION ${TAVO_CMAKE_DIR})
+configure_package_config_file(cmake/TavoNetConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/TavoNetConfig.cmake INSTALL_DESTINATION ${TAVO_CMAKE_DIR})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/TavoNetConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/TavoNetConfig.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/TavoNetConfigVersion.cmake
+        DESTINATION ${TAVO_CMAKE_DIR})
+
+# --- Debian package ------------------------------------------------------------------------
+set(CPACK_PACKAGE_NAME "norrik-tavo-online")
+set(CPACK_PACKAGE_VENDOR "Norrik")
+set(CPACK_PACKAGE_CONTACT "Norrik software <software@tavo.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "Updater launcher for Norrik measuring instruments, tavo-ftp and the network library")
+set(CPACK_PACKAGE_DESCRIPTION
+  "tavo-online fetches the firmware updater of an instrument family from the maker's FTP\n\
+server and starts it. tavo-ftp is a command-line FTP downloader (passive and active mode,\n\
+resume, FTP and SOCKS proxies, listings). The static network library and its CMake package\n\
+(find_package(TavoNet)) are included for programs of one's own.")
+set(CPACK_GENERATOR "DEB")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from the shared libraries actually linked
+# Not linked but used: the desktop's opener for the web link and non-program files, and a
+# font metric-compatible with the one the window's layout was drawn for.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation")
+set(CPACK_STRIP_FILES ON)
+include(CPack)
