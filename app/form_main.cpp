@@ -13,6 +13,16 @@ TFormMain::TFormMain(QWidget* parent) : ui::TForm(parent) {
   // The window stays hidden until the message loop shows it; all controls exist before
   // FormCreate runs.
   setupUi(this);
+  BindHandlers({
+      {"BtLumaxDownloadClick", [this] { BtLumaxDownloadClick(); }},
+      {"BtLumoDownloadClick", [this] { BtLumoDownloadClick(); }},
+      {"BtDownloadClick", [this] { BtDownloadClick(); }},
+      {"BtRookDownloadClick", [this] { BtRookDownloadClick(); }},
+      {"BtBrisaKiteDownloadClick", [this] { BtBrisaKiteDownloadClick(); }},
+      {"BtUmbraDownloadClick", [this] { BtUmbraDownloadClick(); }},
+      {"BtExitClick", [this] { BtExitClick(); }},
+      {"ElLabel1Click", [this] { ElLabel1Click(); }},
+  });
   FormCreate(this);
 }
 

@@ -31,8 +31,7 @@ class TFormMain : public ui::TForm, public Ui_TFormMain {
   // window can record which file each button asks for.
   virtual void RequestUpdater(const std::string& FileName);
 
- public slots:
-  // Click handlers named in the layout; the control that was clicked is sender().
+  // Click handlers, bound by the names the layout gives them.
   void BtLumaxDownloadClick();
   void BtLumoDownloadClick();
   void BtDownloadClick();
