@@ -1,19 +1,90 @@
 #include "app/form_main.h"
 
+#include <cstddef>
+#include <string_view>
+#include <utility>
+
 #include "app/launch.h"
 #include "platform/files.h"
 #include "platform/locale.h"
 #include "resources/app_texts.h"
 #include "resources/ftp_settings.h"
+#include "resources/ftp_texts.h"
+#include "rtl/exception.h"
 #include "ui/application.h"
 
 namespace tavo::app {
 
+namespace {
+
+// The value the layout resource names; a name the table lacks stops the build, since the
+// settings are fixed when the program is built.
+template <typename T, std::size_t N>
+constexpr T Named(std::string_view name, const std::pair<std::string_view, T> (&values)[N]) {
+  for (const auto& [valueName, value] : values) {
+    if (valueName == name) return value;
+  }
+  throw "the layout resource names an unknown value";
+}
+
+constexpr net::TIdMaxLineAction kMaxLineAction =
+    Named<net::TIdMaxLineAction>(res::ftp_settings::kMaxLineAction,
+                                 {{"maException", net::maException}, {"maSplit", net::maSplit}});
+
+constexpr net::TIdFtpProxyType kProxyType = Named<net::TIdFtpProxyType>(
+    res::ftp_settings::kProxyType,
+    {{"fpcmNone", net::fpcmNone},
+     {"fpcmUserSite", net::fpcmUserSite},
+     {"fpcmSite", net::fpcmSite},
+     {"fpcmOpen", net::fpcmOpen},
+     {"fpcmUserPass", net::fpcmUserPass},
+     {"fpcmTransparent", net::fpcmTransparent},
+     {"fpcmHttpProxyWithFtp", net::fpcmHttpProxyWithFtp}});
+
+}  // namespace
+
 TFormMain::TFormMain(QWidget* parent) : ui::TForm(parent) {
-  // The window stays hidden until the message loop shows it; all controls exist before
+  // The window stays hidden until the message loop shows it; all components exist before
   // FormCreate runs.
   setupUi(this);
+  CreateFtp();
+  BindHandlers({
+      {"BtLumaxDownloadClick", [this] { BtLumaxDownloadClick(); }},
+      {"BtLumoDownloadClick", [this] { BtLumoDownloadClick(); }},
+      {"BtDownloadClick", [this] { BtDownloadClick(); }},
+      {"BtRookDownloadClick", [this] { BtRookDownloadClick(); }},
+      {"BtBrisaKiteDownloadClick", [this] { BtBrisaKiteDownloadClick(); }},
+      {"BtUmbraDownloadClick", [this] { BtUmbraDownloadClick(); }},
+      {"BtExitClick", [this] { BtExitClick(); }},
+      {"ElLabel1Click", [this] { ElLabel1Click(); }},
+  });
   FormCreate(this);
+}
+
+void TFormMain::CreateFtp() {
+  namespace settings = res::ftp_settings;
+  ftp = new net::TIdFTP(&components_);
+  ftp->SetName("ftp");
+  ftp->SetHost(settings::kHost);
+  // The client's default (21) unless a demo or test build names another port.
+  ftp->SetPort(settings::kPort);
+  ftp->SetUsername(settings::kUsername);
+  ftp->SetPassword(settings::kPassword);
+  ftp->SetPassive(settings::kPassive);
+  ftp->SetReadTimeout(settings::kReadTimeout);
+  ftp->SetMaxLineAction(kMaxLineAction);
+  ftp->ProxySettings().SetProxyType(kProxyType);
+  ftp->ProxySettings().SetPort(settings::kProxyPort);
+  ftp->SetOnStatus(
+      [this](rtl::TComponent* ASender, net::TIdStatus AStatus, const std::string& AStatusText) {
+        ftpStatus(ASender, AStatus, AStatusText);
+      });
+}
+
+void TFormMain::ftpStatus(rtl::TComponent* /*ASender*/, net::TIdStatus AStatus,
+                          const std::string& AStatusText) {
+  StatusBar->SetSimpleText(AStatusText);
+  if (AStatus == net::ftpAborted) transfer_aborted_ = true;
 }
 
 void TFormMain::FormCreate(QObject* /*Sender*/) {
@@ -59,10 +130,39 @@ void TFormMain::RequestUpdater(const std::string& FileName) {
   StatusBar->SetSimpleText(res::kStatusRequest);
   ui::ProcessMessages();
 
-  // The network part (log-in, retrieval of FileName and the runtime library, launch, closing
-  // the window) needs the FTP client component, which the window does not have yet.
-  (void)FileName;
+  const std::string updater = temp_folder_ + FileName;
+  const std::string runtime = temp_folder_ + res::kRuntimeLibrary;
+  try {
+    ftp->Connect(true, net::TimeoutDefault);
+    ftp->ChangeDir(res::kServerDirectory);
+    if (!platform::FileExists(updater) || always_download_) Retrieve(FileName, updater);
+    ui::ProcessMessages();
+    if (!platform::FileExists(runtime) || always_download_) Retrieve(res::kRuntimeLibrary, runtime);
+    ui::ProcessMessages();
+    if (ftp->Connected()) ftp->Disconnect();
+    request_state_ = 2;
+  } catch (const std::exception&) {
+    // The error's own text is not shown; the status bar keeps the last status the client
+    // reported. An error of this Disconnect leaves the handler and gets the default error box.
+    ui::SetBusyCursor(false);
+    if (ftp->Connected()) ftp->Disconnect();
+    request_state_ = 0;
+    ShowErrorBox(res::kErrorRequest);
+    return;
+  }
   ui::SetBusyCursor(false);
+  // A failed launch has been reported by LaunchFile; the window closes either way.
+  if (platform::FileExists(updater)) LaunchFile(updater);
+  close();
+}
+
+void TFormMain::Retrieve(const std::string& ASourceFile, const std::string& ADestFile) {
+  transfer_aborted_ = false;
+  ftp->Get(ASourceFile, ADestFile, true, false);
+  // The client returns normally from a transfer the server aborted, with part of the file
+  // written. A partly received updater must never be started: it would go on to flash an
+  // instrument. So here an abort is a failure like a broken connection.
+  if (transfer_aborted_) throw rtl::Exception(res::kFtpTransferAborted);
 }
 
 void TFormMain::BtLumaxDownloadClick() { RequestUpdater(res::kLumaxUpdater); }

@@ -2,11 +2,13 @@
 // The launcher's main window: explanatory labels in German or English, one button per
 // instrument family, a link to the maker's web site, EXIT, the version label and a status bar.
 // Its controls, their looks, the tab order and the handler of each control come from the layout
-// resource (resources/FormMain.ui.in); the connection settings of its FTP client from
-// resources/ftp_settings.h.in.
+// resource (resources/FormMain.ui.in); its FTP client component and that component's settings
+// from resources/ftp_settings.h.in.
 
 #include <string>
 
+#include "net/ftp/ftp.h"
+#include "rtl/component.h"
 #include "ui/form.h"
 #include "ui_FormMain.h"
 
@@ -27,12 +29,19 @@ class TFormMain : public ui::TForm, public Ui_TFormMain {
   int LanguageMode() const { return language_mode_; }
   bool AlwaysDownload() const { return always_download_; }
 
-  // The retrieval request for one updater file of the product table. Virtual so that a test
-  // window can record which file each button asks for.
+  // The retrieval request for one updater file of the product table: the private download
+  // folder, log-in, the updater and the runtime library, disconnection, the updater's launch and
+  // the closing of the window. Any failure of the network part shows one error box and leaves
+  // the window open for another try. Virtual so that a test window can record which file each
+  // button asks for.
   virtual void RequestUpdater(const std::string& FileName);
 
- public slots:
-  // Click handlers named in the layout; the control that was clicked is sender().
+  // The FTP client component, owned by the window; its status texts become the status bar's.
+  net::TIdFTP* ftp = nullptr;
+  // Handler of ftp's status events.
+  void ftpStatus(rtl::TComponent* ASender, net::TIdStatus AStatus, const std::string& AStatusText);
+
+  // Click handlers, bound by the names the layout gives them.
   void BtLumaxDownloadClick();
   void BtLumoDownloadClick();
   void BtDownloadClick();
@@ -44,6 +53,13 @@ class TFormMain : public ui::TForm, public Ui_TFormMain {
 
  private:
   void FormCreate(QObject* Sender);
+  // Creates ftp with the settings of the layout resource.
+  void CreateFtp();
+  // One Get of the request: a transfer the server reports as aborted counts as a failure here.
+  void Retrieve(const std::string& ASourceFile, const std::string& ADestFile);
+
+  // Owner of the window's components that are not controls (the FTP client).
+  rtl::TComponent components_;
 
   std::string temp_folder_;
   int request_state_ = 0;
@@ -52,6 +68,8 @@ class TFormMain : public ui::TForm, public Ui_TFormMain {
   // Set while a request runs: the points where it lets pending input through must not start a
   // second request on top of it.
   bool requesting_ = false;
+  // Set by ftpStatus when the server reports the running transfer as aborted.
+  bool transfer_aborted_ = false;
 };
 
 }  // namespace tavo::app

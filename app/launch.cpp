@@ -9,8 +9,11 @@ namespace tavo::app {
 
 bool LaunchFile(const std::string& path) {
   // The whole text goes to the shell. A copy cut to a fixed buffer would start a different
-  // file, or none, once the temporary folder's path is long.
-  const int code = platform::ShellOpen(path, ui::ApplicationWindowHandle());
+  // file, or none, once the temporary folder's path is long. The desktop's opener may take
+  // seconds to say whether it found a program; the window keeps handling its messages
+  // meanwhile instead of freezing.
+  const int code =
+      platform::ShellOpen(path, ui::ApplicationWindowHandle(), [] { ui::ProcessMessages(); });
   if (code > 32) return true;
   ShowInfoBox(LaunchErrorText(code));
   return false;

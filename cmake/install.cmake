@@ -32,10 +32,8 @@ foreach(header ${TAVO_NET_PUBLIC_HEADERS})
   install(FILES ${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tavo/${dir})
 endforeach()
 
-set_target_properties(tavo_net PROPERTIES EXPORT_NAME net)
-set_target_properties(tavo_platform PROPERTIES EXPORT_NAME platform)
-set_target_properties(tavo_rtl PROPERTIES EXPORT_NAME rtl)
-set_target_properties(tavo_include PROPERTIES EXPORT_NAME headers)
+# Exported under their own names (Tavo::tavo_net, ...), as the demo build's export of the same
+# targets needs them; the package's config adds the short name Tavo::net.
 install(TARGETS tavo_net tavo_platform tavo_rtl tavo_include EXPORT TavoNetTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 set(TAVO_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/TavoNet)

@@ -2,6 +2,7 @@
 // Opening a file or a web address the way the desktop shell does it with the verb "open".
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tavo::platform {
@@ -17,14 +18,18 @@ inline constexpr int kShellNotEnoughMemory = 8;
 inline constexpr int kShellBadFormat = 11;
 inline constexpr int kShellNoAssociation = 31;
 
-// Opens `file` (a path or a web address) and returns at once with the shell's result code; it
-// never waits for the started program. `ownerWindow` is the native handle of the window that
-// owns any dialog the shell shows (0: none).
+// Opens `file` (a path or a web address) and returns with the shell's result code; it never
+// waits for the started program. `ownerWindow` is the native handle of the window that owns any
+// dialog the shell shows (0: none). `whileWaiting`, when given, is called every few
+// milliseconds while the result is not known yet, so a window can keep handling its messages.
 //
 // On systems other than Windows: a native program (an ELF binary or a "#!" script) is started
 // directly in its own session, after its owner's execute bit has been set when it was missing
 // (downloads arrive without it); web addresses, folders and every other file go to the desktop's
-// opener "xdg-open" found on PATH. Its failures map to the codes above.
-int ShellOpen(const std::string& file, std::uintptr_t ownerWindow = 0);
+// opener "xdg-open" found on PATH. Its failures map to the codes above. The opener's verdict can
+// take up to 10 s (an opener still running then has found a program: success); that is the wait
+// `whileWaiting` fills.
+int ShellOpen(const std::string& file, std::uintptr_t ownerWindow = 0,
+              const std::function<void()>& whileWaiting = {});
 
 }  // namespace tavo::platform

@@ -4,7 +4,6 @@
 #include <QWidget>
 #include <exception>
 
-#include "rtl/exception.h"
 #include "ui/dialogs.h"
 
 namespace tavo::ui {
@@ -40,16 +39,21 @@ std::uintptr_t ApplicationWindowHandle() {
   return window != nullptr ? static_cast<std::uintptr_t>(window->winId()) : 0;
 }
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
-
-bool TApplication::notify(QObject* receiver, QEvent* event) {
+void CallHandler(const THandler& handler) {
   try {
-    return QApplication::notify(receiver, event);
+    handler();
   } catch (const std::exception& error) {
-    ShowException(error.what());
+    if (auto* application = qobject_cast<TApplication*>(QCoreApplication::instance())) {
+      application->ShowException(error.what());
+    } else {
+      // Only the launcher's own application object knows the box's title and caption.
+      SetBusyCursor(false);
+      ShowMessageBox(error.what(), {}, mtError, {});
+    }
   }
-  return true;
 }
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 void TApplication::ShowException(const char* message) {
   // The busy cursor of an interrupted action would otherwise stay on over the box.

@@ -1,10 +1,11 @@
 #pragma once
 // Application-wide services of the window layer: the busy cursor, processing of pending
-// messages, the native handle for shell dialogs, and the error box for errors that escape an
-// event handler.
+// messages, the native handle for shell dialogs, and the dispatch of bound event handlers with
+// the error box for errors that escape them.
 
 #include <QApplication>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tavo::ui {
@@ -20,8 +21,17 @@ void ProcessMessages();
 // Native handle of the application's active top-level window, 0 when there is none.
 std::uintptr_t ApplicationWindowHandle();
 
-// The application object. An error (rtl::Exception or any std::exception) that escapes an event
-// handler is shown in an error box with the error's message, and the program goes on.
+// An event handler as the layout binds it to a control (see TForm::BindHandlers).
+using THandler = std::function<void()>;
+
+// Calls a bound handler; every event a control of this layer raises goes through here. An error
+// (rtl::Exception or any std::exception) that escapes the handler ends here: it is shown in the
+// application's error box and the program goes on. It never unwinds into the window system's
+// own signal and event delivery, which is not built to be unwound through.
+void CallHandler(const THandler& handler);
+
+// The application object. It holds the title and button caption of the box that shows an error
+// escaped from a handler.
 class TApplication : public QApplication {
   Q_OBJECT
 
@@ -34,10 +44,11 @@ class TApplication : public QApplication {
   const std::string& OkCaption() const { return ok_caption_; }
   void SetOkCaption(const std::string& value) { ok_caption_ = value; }
 
-  bool notify(QObject* receiver, QEvent* event) override;
+  // Shows an error that escaped a handler; the busy cursor of the interrupted action goes off
+  // first.
+  void ShowException(const char* message);
 
  private:
-  void ShowException(const char* message);
   std::string title_;
   std::string ok_caption_;
 };

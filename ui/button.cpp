@@ -10,6 +10,7 @@ namespace tavo::ui {
 TStyledButton::TStyledButton(QWidget* parent) : QPushButton(parent) {
   setFocusPolicy(Qt::StrongFocus);
   setAutoDefault(false);
+  connect(this, &QAbstractButton::clicked, this, [this] { Click(); });
 }
 
 int TStyledButton::FontPixelSize() const { return ui::FontPixelSize(this); }

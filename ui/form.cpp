@@ -2,7 +2,9 @@
 
 #include <QScreen>
 #include <QShowEvent>
+#include <stdexcept>
 
+#include "ui/click_event.h"
 #include "ui/look.h"
 
 namespace tavo::ui {
@@ -20,6 +22,19 @@ int TForm::FontPixelSize() const { return ui::FontPixelSize(this); }
 void TForm::SetFontPixelSize(int pixels) { ui::SetFontPixelSize(this, pixels); }
 QColor TForm::TextColor() const { return ui::TextColor(this); }
 void TForm::SetTextColor(const QColor& color) { ui::SetTextColor(this, color); }
+
+void TForm::BindHandlers(const std::map<QString, THandler>& handlers) {
+  for (QWidget* control : findChildren<QWidget*>()) {
+    auto* event = dynamic_cast<TClickEvent*>(control);
+    if (event == nullptr || event->OnClickName().isEmpty()) continue;
+    const auto handler = handlers.find(event->OnClickName());
+    if (handler == handlers.end()) {
+      throw std::logic_error("no handler " + event->OnClickName().toStdString() + " for " +
+                             control->objectName().toStdString());
+    }
+    event->SetOnClick(handler->second);
+  }
+}
 
 void TForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);

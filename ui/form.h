@@ -1,9 +1,14 @@
 #pragma once
 // A form: one top-level window with a fixed dialog frame whose title bar carries only the close
 // button, centred on the screen when it is first shown, its background the button-face colour.
-// The layout data gives its size, default font and the control that holds the focus at first.
+// The layout data gives its size, default font, the control that holds the focus at first, and
+// by name the handler each control's event calls.
 
+#include <QString>
 #include <QWidget>
+#include <map>
+
+#include "ui/application.h"
 
 namespace tavo::ui {
 
@@ -26,6 +31,11 @@ class TForm : public QWidget {
   void SetActiveControlName(const QString& name) { active_control_ = name; }
 
  protected:
+  // Binds the click event of every control whose layout names a handler to the handler of that
+  // name among `handlers`. A name without a handler is a fault of the layout or of the form and
+  // raises std::logic_error, so it shows when the form is first created.
+  void BindHandlers(const std::map<QString, THandler>& handlers);
+
   void showEvent(QShowEvent* event) override;
 
  private:

@@ -19,7 +19,7 @@ void TLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
                      rect().contains(event->position().toPoint());
   pressed_ = false;
   TLabel::mouseReleaseEvent(event);
-  if (click) emit Click();
+  if (click) Click();
 }
 
 }  // namespace tavo::ui

@@ -22,6 +22,7 @@ void TStatusBar::SetSimpleText(const std::string& value) {
   // The window handles no messages during a blocking network call; repaint now so each status
   // is seen when it is reported.
   if (isVisible()) repaint();
+  emit SimpleTextChanged();
 }
 
 }  // namespace tavo::ui

@@ -18,6 +18,10 @@ class TStatusBar : public QStatusBar {
   // Replaces what is shown; the new text is painted at once, also inside a long blocking call.
   void SetSimpleText(const std::string& value);
 
+ signals:
+  // After every SetSimpleText, also when the text stays the same.
+  void SimpleTextChanged();
+
  private:
   QLabel* text_;
   std::string simple_text_;

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -45,10 +46,14 @@ void Report(int fd, char tag, int value) {
   (void)ignored;
 }
 
+// How often the caller's whileWaiting runs while the answer is awaited.
+constexpr int kWaitSliceMs = 20;
+
 // Starts argv[0] in a new session as a grandchild, so that it outlives the launcher and never
 // becomes a zombie of it. With waitForExit the intermediate child waits (bounded) for the
-// program to end and passes on its exit status.
-SpawnOutcome Spawn(const std::vector<std::string>& args, bool waitForExit) {
+// program to end and passes on its exit status; whileWaiting runs between slices of that wait.
+SpawnOutcome Spawn(const std::vector<std::string>& args, bool waitForExit,
+                   const std::function<void()>& whileWaiting) {
   SpawnOutcome outcome;
   std::vector<char*> argv;
   for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -118,9 +123,15 @@ SpawnOutcome Spawn(const std::vector<std::string>& args, bool waitForExit) {
     const long elapsedMs =
         (now.tv_sec - start.tv_sec) * 1000L + (now.tv_nsec - start.tv_nsec) / 1000000L;
     if (elapsedMs >= boundMs) break;
+    const long leftMs = boundMs - elapsedMs;
     pollfd pfd{fds[0], POLLIN, 0};
-    const int ready = ::poll(&pfd, 1, static_cast<int>(boundMs - elapsedMs));
+    const long sliceMs = whileWaiting ? std::min<long>(leftMs, kWaitSliceMs) : leftMs;
+    const int ready = ::poll(&pfd, 1, static_cast<int>(sliceMs));
     if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0 && whileWaiting) {
+      whileWaiting();
+      continue;
+    }
     if (ready <= 0) break;
     char buffer[64];
     const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
@@ -224,10 +235,10 @@ bool IsNativeProgram(const std::string& file) {
   return n >= 2 && magic[0] == '#' && magic[1] == '!';
 }
 
-int OpenWithDesktop(const std::string& file) {
+int OpenWithDesktop(const std::string& file, const std::function<void()>& whileWaiting) {
   const std::string opener = FindOnPath("xdg-open");
   if (opener.empty()) return kShellNoAssociation;
-  const SpawnOutcome outcome = Spawn({opener, file}, true);
+  const SpawnOutcome outcome = Spawn({opener, file}, true, whileWaiting);
   if (!outcome.started) return CodeForErrno(outcome.error);
   if (!outcome.exited) return kShellOk;  // still busy opening: it found something to open with
   if (!WIFEXITED(outcome.waitStatus)) return kShellNoAssociation;
@@ -246,15 +257,16 @@ int StartProgram(const std::string& file, const struct stat& st) {
   if ((st.st_mode & S_IXUSR) == 0) {
     ::chmod(file.c_str(), (st.st_mode & 07777) | S_IXUSR);
   }
-  const SpawnOutcome outcome = Spawn({file}, false);
+  const SpawnOutcome outcome = Spawn({file}, false, {});
   return outcome.started ? kShellOk : CodeForErrno(outcome.error);
 }
 
 }  // namespace
 
-int ShellOpen(const std::string& file, std::uintptr_t /*ownerWindow*/) {
+int ShellOpen(const std::string& file, std::uintptr_t /*ownerWindow*/,
+              const std::function<void()>& whileWaiting) {
   if (file.empty()) return kShellFileNotFound;
-  if (IsWebAddress(file)) return OpenWithDesktop(file);
+  if (IsWebAddress(file)) return OpenWithDesktop(file, whileWaiting);
 
   struct stat st {};
   if (::stat(file.c_str(), &st) != 0) {
@@ -269,7 +281,7 @@ int ShellOpen(const std::string& file, std::uintptr_t /*ownerWindow*/) {
     return folderExists ? kShellFileNotFound : kShellPathNotFound;
   }
   if (S_ISREG(st.st_mode) && IsNativeProgram(file)) return StartProgram(file, st);
-  return OpenWithDesktop(file);
+  return OpenWithDesktop(file, whileWaiting);
 }
 
 }  // namespace tavo::platform

@@ -8,6 +8,7 @@
 
 #include <QTest>
 #include <thread>
+#include <tuple>
 
 #include "../ui/gui_support.h"
 #include "app/form_main.h"
@@ -16,6 +17,7 @@
 namespace tavo::app {
 namespace {
 
+using test::AwaitFile;
 using test::BoxWatcher;
 using test::ReadFile;
 using test::ScratchDir;
@@ -72,16 +74,6 @@ TEST(LaunchFile, MissingFileShowsTheInformationBoxAndFails) {
   EXPECT_EQ(boxes.Boxes()[1].text, "Verzeichnis nicht gefunden.");
 }
 
-// Waits (bounded) for a file that a started program writes.
-std::string AwaitFile(const std::string& file) {
-  for (int i = 0; i < 1000; ++i) {
-    const std::string content = ReadFile(file);
-    if (!content.empty() && content.back() == '\n') return content;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return {};
-}
-
 TEST(LaunchFile, StartsADownloadedScriptWithoutABox) {
   ScratchDir dir;
   const std::string marker = dir / "marker";
@@ -117,6 +109,32 @@ TEST(LaunchFile, WebAddressGoesToTheDesktopOpener) {
   EXPECT_TRUE(LaunchFile("http://tavo.example/hints"));
   EXPECT_EQ(opener.Record(), "http://tavo.example/hints\n");
   EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// The desktop's opener may take seconds to say whether it found a program. This stand-in waits
+// (up to 10 s) until the test writes its exit code into a file, which the test does from a
+// timer: only a window that keeps handling its messages meanwhile gets that far. The verdict
+// rule stays: exit 0 is success, anything else but 2 means no program for it (code 31).
+TEST(LaunchFile, TheWindowKeepsHandlingMessagesWhileTheOpenerDecides) {
+  for (const auto& [exitCode, accepted, boxTexts] :
+       {std::tuple{0, true, std::vector<std::string>{}},
+        std::tuple{3, false, std::vector<std::string>{"Ausführungsfehler 31"}}}) {
+    SCOPED_TRACE("opener exits with " + std::to_string(exitCode));
+    ScratchDir dir;
+    const std::string go = dir / "go";
+    std::filesystem::create_directory(dir / "bin");
+    dir.Write("bin/xdg-open",
+              "#!/bin/sh\ni=0\nwhile [ ! -s '" + go + "' ] && [ $i -lt 500 ]; do sleep 0.02; "
+              "i=$((i+1)); done\n[ -s '" + go + "' ] || exit 9\nexit $(cat '" + go + "')\n",
+              0700);
+    test::EnvGuard path("PATH", dir / "bin:" + std::string(::getenv("PATH")));
+    QTimer::singleShot(0, [&, code = exitCode] { std::ofstream(go) << code << "\n"; });
+    BoxWatcher boxes;
+    EXPECT_EQ(LaunchFile("http://tavo.example/hints"), accepted);
+    std::vector<std::string> shown;
+    for (const test::SeenBox& box : boxes.Boxes()) shown.push_back(box.text);
+    EXPECT_EQ(shown, boxTexts);
+  }
 }
 
 TEST(MessageBoxes, GermanTitlesAlsoInEnglishModeAndCrStartsALine) {

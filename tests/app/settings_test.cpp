@@ -1,4 +1,5 @@
-// The FTP client's settings in the window's layout data have the forms the server account needs.
+// The FTP client's settings in the window's layout data have the forms the server account needs,
+// and the window's FTP component carries them.
 
 #include "resources/ftp_settings.h"
 
@@ -7,6 +8,8 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+
+#include "app/form_main.h"
 
 namespace tavo::res::ftp_settings {
 namespace {
@@ -40,6 +43,26 @@ TEST(FtpSettings, ConnectionSettingsAndWebSite) {
   EXPECT_LE(kPort, 65535);
   EXPECT_GT(std::strlen(kHost), 0u);
   EXPECT_EQ(std::string(kWebAddress).rfind("http://", 0), 0u);
+}
+
+// Everything the layout does not name stays at the client's defaults (binary transfers).
+TEST(FtpSettings, TheWindowsFtpComponentCarriesThem) {
+  app::TFormMain form;
+  const net::TIdFTP& ftp = *form.ftp;
+  EXPECT_EQ(ftp.Name(), "ftp");
+  EXPECT_EQ(ftp.Host(), kHost);
+  EXPECT_EQ(ftp.Port(), kPort);
+  EXPECT_EQ(ftp.Username(), kUsername);
+  EXPECT_EQ(ftp.Password(), kPassword);
+  EXPECT_TRUE(ftp.Passive());
+  EXPECT_EQ(ftp.ReadTimeout(), 0);
+  EXPECT_EQ(ftp.MaxLineAction(), net::maException);
+  EXPECT_EQ(ftp.ProxySettings().ProxyType(), net::fpcmNone);
+  EXPECT_EQ(ftp.ProxySettings().Port(), 0);
+  EXPECT_EQ(ftp.TransferType(), net::ftBinary);
+  ASSERT_TRUE(ftp.OnStatus() != nullptr);
+  ftp.OnStatus()(form.ftp, net::hsStatusText, "Verbunden.");
+  EXPECT_EQ(form.StatusBar->SimpleText(), "Verbunden.");
 }
 
 }  // namespace

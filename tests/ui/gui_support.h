@@ -11,11 +11,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/scratch.h"
@@ -127,5 +129,16 @@ class RecordingOpener {
   ScratchDir dir_;
   EnvGuard path_;
 };
+
+// Waits (bounded, 10 s) for a file that a started program writes and ends with a line break;
+// its content, or the empty text when none came.
+inline std::string AwaitFile(const std::string& file) {
+  for (int i = 0; i < 1000; ++i) {
+    const std::string content = ReadFile(file);
+    if (!content.empty() && content.back() == '\n') return content;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return {};
+}
 
 }  // namespace tavo::test

@@ -3,6 +3,11 @@
 // time, a loopback connection is made through the TCP client, and a line goes each way.
 // Exit code 0 only when every check gave the expected answer.
 
+#include <windows.h>
+#include <aclapi.h>
+// windows.h maps GetTempPath to its A/W variant; the platform layer's is a function of its own.
+#undef GetTempPath
+
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -36,12 +41,55 @@ void CheckPlatform() {
   Check(!temp.empty() && temp.back() == '\\', "temporary folder", temp);
   Check(!tavo::platform::GetLocaleAbbrevLangName().empty(), "locale abbreviation",
         tavo::platform::GetLocaleAbbrevLangName());
-  const std::string folder = temp + "tavo_crosscheck\\";
-  Check(tavo::platform::ForcePrivateDirectory(folder) && tavo::platform::DirectoryExists(folder),
-        "private folder", folder);
-  const int missing = tavo::platform::ShellOpen(folder + "no-such-program.exe");
+  const int missing = tavo::platform::ShellOpen(temp + "tavo-crosscheck-no-such-program.exe");
   Check(missing == tavo::platform::kShellFileNotFound, "shell open of a missing file",
         std::to_string(missing));
+}
+
+// The download folder: created for the current user alone, accepted again as it is, and refused
+// when its access list lets everyone write to it.
+void CheckPrivateFolder(const std::string& temp) {
+  const std::string folder = temp + "tavo_crosscheck_" + std::to_string(::GetCurrentProcessId());
+  Check(tavo::platform::ForcePrivateDirectory(folder + "\\") &&
+            tavo::platform::DirectoryExists(folder),
+        "private folder", folder);
+  // Only the user (and the system account, which wine lists too) may be named, no group.
+  PACL acl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  bool groups = false;
+  const bool read = ::GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT,
+                                            DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl,
+                                            nullptr, &descriptor) == ERROR_SUCCESS &&
+                    acl != nullptr;
+  for (DWORD i = 0; read && i < acl->AceCount; ++i) {
+    void* entry = nullptr;
+    ::GetAce(acl, i, &entry);
+    const PSID sid = &static_cast<ACCESS_ALLOWED_ACE*>(entry)->SidStart;
+    groups = groups || ::IsWellKnownSid(sid, WinWorldSid) ||
+             ::IsWellKnownSid(sid, WinBuiltinUsersSid) ||
+             ::IsWellKnownSid(sid, WinAuthenticatedUserSid);
+  }
+  Check(read && !groups, "private folder access list",
+        read ? std::to_string(acl->AceCount) + " entries" : "none");
+  ::LocalFree(descriptor);
+  Check(tavo::platform::ForcePrivateDirectory(folder), "private folder again", folder);
+
+  // Everyone may write: what a folder below a shared C:\Temp would inherit.
+  EXPLICIT_ACCESSA everyone{};
+  everyone.grfAccessPermissions = FILE_ALL_ACCESS;
+  everyone.grfAccessMode = SET_ACCESS;
+  everyone.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+  everyone.Trustee.ptstrName = const_cast<char*>("EVERYONE");
+  PACL open = nullptr;
+  const bool opened = ::SetEntriesInAclA(1, &everyone, nullptr, &open) == ERROR_SUCCESS &&
+                      ::SetNamedSecurityInfoA(const_cast<char*>(folder.c_str()), SE_FILE_OBJECT,
+                                              DACL_SECURITY_INFORMATION |
+                                                  PROTECTED_DACL_SECURITY_INFORMATION,
+                                              nullptr, nullptr, open, nullptr) == ERROR_SUCCESS;
+  ::LocalFree(open);
+  Check(opened && !tavo::platform::ForcePrivateDirectory(folder), "folder others can write to",
+        opened ? "refused" : "access list not set");
+  ::RemoveDirectoryA(folder.c_str());
 }
 
 // A refused start-up must not leave the socket library half started: the next start-up has
@@ -104,6 +152,7 @@ void CheckNetwork() {
 int main() {
   try {
     CheckPlatform();
+    CheckPrivateFolder(tavo::platform::GetTempPath());
     CheckSocketLibraryStartUp();
     CheckNetwork();
   } catch (const std::exception& e) {
