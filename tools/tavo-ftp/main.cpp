@@ -494,12 +494,12 @@ int Get(const Options& o, Console& err) {
     ftp.Disconnect();
   } catch (const std::exception& e) {
     progress.End();
-    return Failure(err, e);
-  }
-  if (aborted) {
-    err.Line("tavo-ftp: the server aborted the transfer; " +
-             (to_stdout ? std::string("the output") : o.dest) + " is incomplete");
-    return kNetworkFailure;
+    const int code = Failure(err, e);
+    // The library raises the server's 426/450 reply; say plainly what it means for the file.
+    if (aborted)
+      err.Line("tavo-ftp: the server aborted the transfer; " +
+               (to_stdout ? std::string("the output") : o.dest) + " is incomplete");
+    return code;
   }
   return kSuccess;
 }
@@ -528,11 +528,9 @@ int Ls(const Options& o, Console& err) {
     ftp.List();
     ftp.Disconnect();
   } catch (const std::exception& e) {
-    return Failure(err, e);
-  }
-  if (aborted) {
-    err.Line("tavo-ftp: the server aborted the listing; it is incomplete");
-    return kNetworkFailure;
+    const int code = Failure(err, e);
+    if (aborted) err.Line("tavo-ftp: the server aborted the listing; it is incomplete");
+    return code;
   }
   if (o.raw) {
     for (const std::string& line : ftp.ListLines().Items()) std::printf("%s\n", line.c_str());
