@@ -51,6 +51,10 @@ inline constexpr const char kFtpAcceptAborted[] = "Warten auf die Datenverbindun
 inline constexpr const char kFtpActiveThroughSocks[] =
     "Aktiver Modus (PORT) ist über einen SOCKS-Proxy nicht möglich; bitte passiven Modus verwenden.";
 
+// A transfer that ended short of the size the server announced: bytes received, announced.
+inline constexpr const char kFtpTransferIncomplete[] =
+    "Übertragung unvollständig: %d von %d angekündigten Bytes empfangen.";
+
 // Transfer commands and the separators of their arguments.
 inline constexpr const char kFtpCmdPasv[] = "PASV";
 inline constexpr const char kFtpCmdPort[] = "PORT ";

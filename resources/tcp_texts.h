@@ -33,6 +33,10 @@ inline constexpr const char kTcpFileNotFound[] = "Datei \"%s\" konnte nicht gefu
 inline constexpr const char kTcpInvalidTimeout[] = "Ungültige Zeitüberschreitung (%d ms).";
 inline constexpr const char kTcpInvalidLength[] = "Ungültige Längenangabe (%d).";
 
+// A reply that goes on past the connection's bound (MaxReplyLength, in bytes).
+inline constexpr const char kTcpReplyTooLong[] =
+    "Die Antwort des Servers ist länger als %d Bytes und wird nicht weiter gelesen.";
+
 // Refusal of a command line that would break out of its one line (see SendCmd).
 inline constexpr const char kTcpCommandLineBreak[] =
     "Befehlszeile enthält einen Zeilenumbruch und wird nicht gesendet";

@@ -159,7 +159,11 @@ void TIdFTP::DoAfterGet(rtl::TStream*& VStream) {
 }
 
 void TIdFTP::Abort() {
-  if (Connected()) WriteLn(res::kFtpCmdAbor);
+  if (Connected()) {
+    WriteLn(res::kFtpCmdAbor);
+    // The running transfer must then read the server's answer to ABOR after its own reply.
+    if (data_connection_) abort_sent_ = true;
+  }
   CloseDataConnection();
 }
 

@@ -5,6 +5,7 @@
 // (passive: we connect; active: we listen and announce the address with PORT). It never sends
 // QUIT: Disconnect closes the control connection.
 
+#include <atomic>
 #include <concepts>
 #include <cstdint>
 #include <functional>
@@ -104,11 +105,20 @@ class TIdFTP : public TIdTCPClient {
   // One incoming transfer for a data command (RETR, LIST, ...): the data connection, the
   // restart marker (with AResume: ADest's position), the command, the data until the server
   // closes, the final reply. Statuses ftpTransfer, ftpReady (also after a failure) and, when
-  // the server reports the transfer aborted, ftpAborted (no error is raised then).
+  // the server reports the transfer aborted (426, 450), ftpAborted followed by
+  // EIdProtocolReplyError with that reply: ADest then holds only part of the data. A binary
+  // transfer that brings fewer bytes than the 1xx reply announced raises
+  // EIdFTPTransferIncomplete after the final reply, whatever that reply says.
   void RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, bool AResume);
   // PASV; the address and port of the 227 reply. A missing or non-numeric field raises the
   // runtime's conversion error, a field outside 0..255 or port 0 EIdFTPPasvReplyError.
   void RequestPassiveAddress(std::string& VAddress, int32_t& VPort);
+  // The reading of a 227 reply's first text line (without its code) that RequestPassiveAddress
+  // uses, with the same errors; on its own so that it can be tested and fuzzed without a server.
+  static void ParsePasvReply(const std::string& AText, std::string& VAddress, int32_t& VPort);
+  // The size a preliminary reply announces as "(<digits> bytes)", the form servers commonly use
+  // ("150 Opening BINARY mode data connection for x (1234 bytes)."); -1 when it names none.
+  static int64_t AnnouncedTransferSize(const TIdRFCReply& AReply);
   // PORT for AHandle's local address and port; 200 required.
   void SendPortCommand(const TIdSocketHandle& AHandle);
   // Buffer sizes, work events and the read time-out go to the data connection; OnStatus does
@@ -120,6 +130,9 @@ class TIdFTP : public TIdTCPClient {
   // ListLines, one line per LF (a CR before it dropped); a listing already built is built anew
   // from them. Listings beyond kMaxListingBytes are refused (EIdFTPListingTooLarge).
   void List(const std::string& ASpecifier = std::string());
+  // How long a 426/450 final reply that came alone is given for the second reply (226/225)
+  // that follows it after an ABOR; see RunDataTransfer.
+  static constexpr int32_t kSecondReplyGraceMs = 500;
   static constexpr int64_t kMaxListingBytes = int64_t{256} << 20;
   // The entries of ListLines, built on first use: OnCreateFTPList may supply the object (the
   // client owns it then), the format is detected from the first line and OnCheckListFormat may
@@ -195,6 +208,8 @@ class TIdFTP : public TIdTCPClient {
 
   bool passive_ = false;
   bool trust_pasv_address_ = false;
+  // ABOR went out while the running transfer was on (Abort may come from another thread).
+  std::atomic<bool> abort_sent_ = false;
   int64_t transfer_size_ = -1;
   std::string password_;
   TIdFTPTransferType transfer_type_ = ftBinary;

@@ -48,24 +48,6 @@ bool StartsWithNoCase(const std::string& s, size_t at, const char* word) {
   return true;
 }
 
-// The size a preliminary reply announces as "(<digits> bytes)", the form servers commonly use
-// ("150 Opening BINARY mode data connection for x (1234 bytes)."); -1 when it names none.
-int64_t AnnouncedSize(const TIdRFCReply& reply) {
-  int64_t size = -1;
-  for (const std::string& line : reply.Text().Items()) {
-    for (size_t open = line.find('('); open != std::string::npos; open = line.find('(', open + 1)) {
-      size_t end = open + 1;
-      while (end < line.size() && line[end] >= '0' && line[end] <= '9') ++end;
-      if (end == open + 1) continue;
-      size_t word = end;
-      while (word < line.size() && line[word] == ' ') ++word;
-      if (!StartsWithNoCase(line, word, "bytes)")) continue;
-      int64_t v = 0;
-      if (rtl::TryStrToInt64(std::string_view(line).substr(open + 1, end - open - 1), v)) size = v;
-    }
-  }
-  return size;
-}
 
 int32_t Clamp32(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
@@ -102,6 +84,23 @@ class BoundedMemoryStream : public rtl::TMemoryStream {
 };
 
 }  // namespace
+
+int64_t TIdFTP::AnnouncedTransferSize(const TIdRFCReply& reply) {
+  int64_t size = -1;
+  for (const std::string& line : reply.Text().Items()) {
+    for (size_t open = line.find('('); open != std::string::npos; open = line.find('(', open + 1)) {
+      size_t end = open + 1;
+      while (end < line.size() && line[end] >= '0' && line[end] <= '9') ++end;
+      if (end == open + 1) continue;
+      size_t word = end;
+      while (word < line.size() && line[word] == ' ') ++word;
+      if (!StartsWithNoCase(line, word, "bytes)")) continue;
+      int64_t v = 0;
+      if (rtl::TryStrToInt64(std::string_view(line).substr(open + 1, end - open - 1), v)) size = v;
+    }
+  }
+  return size;
+}
 
 void TIdFTP::List(const std::string& ASpecifier) {
   BoundedMemoryStream data(kMaxListingBytes);
@@ -188,6 +187,8 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
 
   ReportStatus(ftpTransfer, {res::kFtpTransferStarting});
   transfer_size_ = -1;
+  abort_sent_ = false;
+  const int64_t start_position = ADest.Position();
   const auto send_rest = [&] {
     if (AResume) SendCmd(res::kFtpCmdRest + rtl::IntToStr(ADest.Position()), int16_t{350});
   };
@@ -202,7 +203,7 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
         send_rest();
         WriteLn(ACommand);
         GetResponse({125, 150, 154});
-        transfer_size_ = AnnouncedSize(LastReply());
+        transfer_size_ = AnnouncedTransferSize(LastReply());
         ReadData(data, ADest, transfer_size_);
       } catch (...) {
         // The error that broke the transfer is what the caller must see.
@@ -218,7 +219,7 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
       auto& listener = static_cast<TIdSimpleServer&>(*data_connection_);
       send_rest();
       SendCmd(ACommand, {125, 150, 154});
-      transfer_size_ = AnnouncedSize(LastReply());
+      transfer_size_ = AnnouncedTransferSize(LastReply());
       if (!listener.AcceptConnection()) {
         // Reading from a connection that was never made would report an empty transfer.
         if (listener.AbortRequested()) throw EIdFTPDataConnectionError(res::kFtpAcceptAborted);
@@ -237,9 +238,27 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
 
   const int16_t code = GetResponse({225, 226, 250, 426, 450});
   if (code == 426 || code == 450) {
-    GetResponse({226, 225});
+    // The transfer returns normally and says so with the status; a caller for whom a partial
+    // file is a failure (the launcher, tavo-ftp) watches for ftpAborted.
+    // After our ABOR the server answers that too (226 or 225), and often in the same breath as
+    // the 426. A server that reports a broken transfer on its own sends the 426 alone, and
+    // waiting for a second reply would wait for one that never comes (for ever with
+    // ReadTimeout 0): so it is read when ABOR went out, or when it arrives within a short grace.
+    if (abort_sent_ || InboundBuffer().VisibleSize() > 0 ||
+        FillInputBuffer(false, kSecondReplyGraceMs, false) > 0)
+      GetResponse({226, 225});
     ReportStatus(ftpAborted, {res::kFtpTransferAborted});
+    return;
   }
+  // A server that announced the size ("(N bytes)") and then closed the data connection early
+  // has sent part of the file, whatever its final reply says. In ASCII mode the byte count
+  // changes on the way, so only binary transfers are held to the announced size. A resumed
+  // transfer counts the part already there (servers announce the whole size or the rest).
+  const int64_t received = ADest.Position() - start_position;
+  if (transfer_size_ >= 0 && transfer_type_ == ftBinary &&
+      received + (AResume ? start_position : 0) < transfer_size_)
+    throw EIdFTPTransferIncomplete(
+        rtl::Format(res::kFtpTransferIncomplete, {received, transfer_size_}));
 }
 
 void TIdFTP::OpenPassiveDataConnection(const std::string& AAddress, int32_t APort) {
@@ -287,7 +306,11 @@ void TIdFTP::ListenForActiveDataConnection() {
 void TIdFTP::RequestPassiveAddress(std::string& VAddress, int32_t& VPort) {
   SendCmd(res::kFtpCmdPasv, int16_t{227});
   const rtl::TStringList& text = LastReply().Text();
-  const std::string line = tcp_detail::TrimBlanks(text.Count() > 0 ? text[0] : std::string());
+  ParsePasvReply(text.Count() > 0 ? text[0] : std::string(), VAddress, VPort);
+}
+
+void TIdFTP::ParsePasvReply(const std::string& AText, std::string& VAddress, int32_t& VPort) {
+  const std::string line = tcp_detail::TrimBlanks(AText);
 
   std::string fields;
   const size_t open = line.find('(');

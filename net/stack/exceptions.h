@@ -99,6 +99,9 @@ TAVO_ID_EXCEPTION(EIdFTPPasvReplyError, EIdException);
 // No data connection to be had: active mode through a SOCKS proxy, or a server that never
 // connected back within the accept bound.
 TAVO_ID_EXCEPTION(EIdFTPDataConnectionError, EIdException);
+// Fewer bytes arrived than the server announced for the transfer: the data connection closed
+// early, whatever the final reply claimed.
+TAVO_ID_EXCEPTION(EIdFTPTransferIncomplete, EIdException);
 
 // The SOCKS negotiation's failures, one class per answer a proxy can give.
 TAVO_ID_EXCEPTION(EIdSocksRequestFailed, EIdSocksError);

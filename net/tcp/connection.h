@@ -26,6 +26,9 @@ class TIdConnectionIntercept;
 
 enum TIdMaxLineAction : int32_t { maException = 0, maSplit = 1 };
 
+// 1 MiB: far more than any greeting, feature list or status reply a server writes.
+inline constexpr int32_t kMaxReplyLengthDefault = 1 << 20;
+
 class TIdTCPConnection : public TIdComponent {
  public:
   explicit TIdTCPConnection(rtl::TComponent* AOwner = nullptr);
@@ -133,6 +136,11 @@ class TIdTCPConnection : public TIdComponent {
   void SetSendBufferSize(int32_t v) { send_buffer_size_ = v; }
   int32_t MaxLineLength() const { return max_line_length_; }
   void SetMaxLineLength(int32_t v) { max_line_length_ = v; }
+  // The most bytes one reply may take, blank lines before it included (ReadReplyLines raises
+  // EIdReplyTooLong past it); 0 or less means no limit. A server that sends continuation or
+  // blank lines without end would otherwise be read for ever while every line arrives in time.
+  int32_t MaxReplyLength() const { return max_reply_length_; }
+  void SetMaxReplyLength(int32_t v) { max_reply_length_ = v; }
   TIdMaxLineAction MaxLineAction() const { return max_line_action_; }
   void SetMaxLineAction(TIdMaxLineAction v) { max_line_action_ = v; }
   bool ASCIIFilter() const { return ascii_filter_; }
@@ -160,6 +168,7 @@ class TIdTCPConnection : public TIdComponent {
   int32_t recv_buffer_size_ = 32768;
   int32_t send_buffer_size_ = 32768;
   int32_t max_line_length_ = 16384;
+  int32_t max_reply_length_ = kMaxReplyLengthDefault;
   TIdMaxLineAction max_line_action_ = maException;
   bool ascii_filter_ = false;
 

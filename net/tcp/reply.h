@@ -18,6 +18,12 @@ class EIdCommandLineBreak : public EIdException {
   using EIdException::EIdException;
 };
 
+// A reply longer than the connection's MaxReplyLength: a server that does not stop talking.
+class EIdReplyTooLong : public EIdException {
+ public:
+  using EIdException::EIdException;
+};
+
 // Raises EIdCommandLineBreak when ALine holds CR or LF. SendCmd checks every line with it; a
 // command written with WriteLn directly (a transfer command whose reply is read later) must be
 // checked with it first as well.

@@ -8,7 +8,9 @@
 #include "net/stack/exceptions.h"
 #include "net/tcp/connection.h"
 #include "net/tcp/reply.h"
+#include "net/tcp/trim.h"
 #include "resources/tcp_texts.h"
+#include "rtl/format.h"
 #include "rtl/strings.h"
 
 namespace tavo::net {
@@ -57,10 +59,18 @@ int16_t TIdTCPConnection::GetResponse(const std::vector<int16_t>& AAccepted) {
 
 void TIdTCPConnection::ReadReplyLines() {
   // Blank lines (and lines of blanks) between replies carry nothing and are skipped; every
-  // reply line is handled in trimmed form.
-  auto read_non_blank = [this] {
+  // reply line is handled in trimmed form. Every line read counts against MaxReplyLength,
+  // blank ones too, so that no stream of lines, however timely, keeps the reader for ever.
+  int64_t taken = 0;
+  auto read_non_blank = [this, &taken] {
     std::string line;
-    while (line.empty()) line = ReadLnSkipBlank();
+    while (line.empty()) {
+      const std::string raw = ReadLn("\n", TimeoutDefault, -1);
+      taken += static_cast<int64_t>(raw.size()) + 1;
+      if (max_reply_length_ > 0 && taken > max_reply_length_)
+        throw EIdReplyTooLong(rtl::Format(res::kTcpReplyTooLong, {max_reply_length_}));
+      line = tcp_detail::TrimBlanks(raw);
+    }
     return line;
   };
 

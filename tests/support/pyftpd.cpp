@@ -45,6 +45,7 @@ PyFtpd::PyFtpd(PyFtpdOptions options)
     std::ofstream(handler_file, std::ios::binary) << options_.handler_code;
     args.insert(args.end(), {"--handler-file", handler_file});
   }
+  if (!options_.fault.empty()) args.insert(args.end(), {"--fault", options_.fault});
   StartReportingPort(std::move(args), "pyftpd");
 }
 

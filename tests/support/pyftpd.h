@@ -26,6 +26,9 @@ struct PyFtpdOptions {
   // class Handler, that class serves sessions: override ftp_<COMMAND> or respond to inject
   // faults.
   std::string handler_code;
+  // One of the named faults of pyftpd_faults.py ("no-greeting", "retr-426-after-part", ...),
+  // committed on top of handler_code. Empty: none.
+  std::string fault;
   // The server kills itself after this many seconds in case nobody stops it.
   int max_seconds = 900;
 };

@@ -3,6 +3,7 @@
 
 Fault injection: --handler-file names a Python file that is run with FTPHandler in scope;
 if it defines a class Handler (normally a subclass of FTPHandler), that class serves.
+--fault NAME adds one of the named faults of pyftpd_faults.py on top.
 """
 import argparse
 import logging
@@ -11,6 +12,7 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
+from pyftpd_faults import make_handler
 from serve_support import announce_port, give_up_after
 
 
@@ -25,6 +27,7 @@ def main():
     p.add_argument("--passive-high", type=int, default=0)
     p.add_argument("--banner", default="")
     p.add_argument("--handler-file", default="")
+    p.add_argument("--fault", default="")
     p.add_argument("--log-file", default="")
     p.add_argument("--max-seconds", type=int, default=900)
     a = p.parse_args()
@@ -47,6 +50,8 @@ def main():
         with open(a.handler_file) as f:
             exec(compile(f.read(), a.handler_file, "exec"), scope)
         base = scope.get("Handler", FTPHandler)
+    if a.fault:
+        base = make_handler(base, a.fault)
 
     class Handler(base):
         pass

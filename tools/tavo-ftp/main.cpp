@@ -496,6 +496,8 @@ int Get(const Options& o, Console& err) {
     progress.End();
     return Failure(err, e);
   }
+  // The library returns from a transfer the server reports aborted (426/450) and says so with
+  // a status; for the tool a partial file is a failure.
   if (aborted) {
     err.Line("tavo-ftp: the server aborted the transfer; " +
              (to_stdout ? std::string("the output") : o.dest) + " is incomplete");

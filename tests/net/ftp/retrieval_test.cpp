@@ -195,6 +195,8 @@ TEST_F(Retrieval, PreliminaryAndFinalReplies) {
   const std::vector<Row> rows = {
       {"125 Data connection already open\r\n", "x", "226 done\r\n", 0, kTransferStatuses},
       {"154 accepted like 150\r\n", "xy", "250 done\r\n", 0, kTransferStatuses},
+      // An aborted transfer returns normally and says so with ftpAborted; the reply that came
+      // along with it is read too, so the next transfer gets its own replies.
       {"150 ok\r\n", "part", "426 aborted\r\n226 closed\r\n", 0, aborted},
       {"150 ok\r\n", "part", "450 aborted\r\n225 idle\r\n", 0, aborted},
       {"150 ok\r\n", "all", "550 surprise\r\n", 550, kTransferStatuses},
@@ -219,6 +221,100 @@ TEST_F(Retrieval, PreliminaryAndFinalReplies) {
     EXPECT_EQ(status.Texts(), r.statuses);
     ExpectDataConnectionGone();
   }
+  Finish();
+}
+
+// A server that reports a broken transfer sends 426 alone: the client waits for a second reply
+// only a short grace, and the session stays usable for the next transfer.
+TEST_F(Retrieval, LoneAbortReplyEndsTheTransferAfterAShortGraceAndTheNextTransferWorks) {
+  ScriptPassiveTransfer(peer, "RETR f", "part", 1, "150 ok\r\n",
+                        "426 Connection closed; transfer aborted.\r\n");
+  ScriptPassiveTransfer(peer, "RETR g", "whole", 2);
+  peer.ReadUntilClose();
+  ConnectToPeer();
+  const auto start = std::chrono::steady_clock::now();
+  ftp.Get("f", dir / "f", true, false);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5))
+      << "waited for a reply that never comes (the read time-out is 10 s)";
+  EXPECT_EQ(ftp.LastReply().NumericCode(), 426);
+  EXPECT_EQ(test::ReadFile(dir / "f"), "part") << "what arrived is kept";
+  EXPECT_EQ(status.Texts(), (std::vector<std::string>{"FTP-Transfer wird gestartet",
+                                                      "Transfer abgeschlossen",
+                                                      "Transfer abgebrochen"}));
+  ftp.Get("g", dir / "g", true, false);
+  EXPECT_EQ(test::ReadFile(dir / "g"), "whole");
+  ExpectDataConnectionGone();
+  Finish();
+}
+
+// After our ABOR the server answers the transfer (426) and then the ABOR (226); both are read,
+// however late the second comes.
+TEST_F(Retrieval, AbortDuringTheTransferReadsTheAnswerToAbor) {
+  peer.ExpectLine("PASV")
+      .Do(ftptest::PasvReply())
+      .Accept()
+      .Use(0)
+      .ExpectLine("RETR f")
+      .Send("150 ok\r\n")
+      .Use(1)
+      .Send("part")
+      .Use(0)
+      .ExpectLine("ABOR")
+      .Send("426 aborted by ABOR\r\n")
+      .Pause(300)
+      .Send("226 ABOR done\r\n")
+      .ExpectLine("PASV")
+      .Send("502 no more\r\n")
+      .ReadUntilClose();
+  ConnectToPeer();
+  ftp.SetOnWork([this](rtl::TComponent*, TWorkMode, int32_t) { ftp.Abort(); });
+  ftp.Get("f", dir / "f", true, false);
+  EXPECT_EQ(status.Texts().back(), "Transfer abgebrochen");
+  EXPECT_EQ(ftp.LastReply().NumericCode(), 226) << "the answer to ABOR was read";
+  ftp.SetOnWork(nullptr);
+  try {
+    std::string address;
+    int32_t port = 0;
+    ftp.RequestPassiveAddress(address, port);
+    ADD_FAILURE() << "502 accepted";
+  } catch (const EIdProtocolReplyError& e) {
+    EXPECT_EQ(e.ReplyCode(), 502) << "the next command got its own reply";
+  }
+  ExpectDataConnectionGone();
+  Finish();
+}
+
+// A binary transfer that brings less than the preliminary reply announced is incomplete,
+// whatever the final reply says; as much or more is fine.
+TEST_F(Retrieval, TransferShortOfTheAnnouncedSizeIsAnError) {
+  struct Row {
+    std::string announced;
+    std::string data;
+    std::string error;  // empty: Get returns normally
+  };
+  const std::vector<Row> rows = {
+      {"150 Opening BINARY mode data connection for f (11 bytes).\r\n", "short",
+       "Übertragung unvollständig: 5 von 11 angekündigten Bytes empfangen."},
+      {"150 Opening BINARY mode data connection for f (5 bytes).\r\n", "exact", ""},
+      {"150 Opening BINARY mode data connection for f (2 bytes).\r\n", "more", ""},
+      {"150 Opening BINARY mode data connection for f.\r\n", "none announced", ""},
+  };
+  int index = 1;
+  for (const Row& r : rows) ScriptPassiveTransfer(peer, "RETR f", r.data, index++, r.announced);
+  peer.ReadUntilClose();
+  ConnectToPeer();
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.announced);
+    rtl::TMemoryStream dest;
+    try {
+      ftp.Get("f", dest);
+      EXPECT_EQ(r.error, "");
+    } catch (const EIdFTPTransferIncomplete& e) {
+      EXPECT_EQ(e.what(), r.error);
+    }
+    EXPECT_EQ(dest.DataString(), r.data) << "what arrived is kept";
+  }
+  ExpectDataConnectionGone();
   Finish();
 }
 

@@ -182,6 +182,41 @@ TEST_F(ReplyExchange, AReplyCutShortLeavesThePreviousReplyInPlace) {
   Finish();
 }
 
+// A reply may take MaxReplyLength bytes, blank lines before it included: a server that keeps
+// sending lines, each in good time, must not keep the reader for ever.
+TEST_F(ReplyExchange, RepliesLongerThanTheReplyLimitAreRefused) {
+  std::string endless = "220-start\r\n";
+  for (int i = 0; i < 20; ++i) endless += "220-more\r\n";
+  peer.Send("220-a\r\n220 b\r\n")  // 16 bytes as the reader counts them
+      .Send(std::string(40, '\n'))     // blank lines alone, 40 bytes
+      .Send("230 ok\r\n")
+      .Send(endless)
+      .ReadUntilClose();
+  Open();
+  client.SetMaxReplyLength(16);
+  EXPECT_EQ(client.MaxReplyLength(), 16);
+  EXPECT_EQ(client.GetResponse(Codes{220}), 220) << "exactly at the limit";
+  try {
+    client.GetResponse(Codes{});
+    ADD_FAILURE() << "blank lines without end were read";
+  } catch (const EIdReplyTooLong& e) {
+    EXPECT_STREQ(e.what(),
+                 "Die Antwort des Servers ist länger als 16 Bytes und wird nicht weiter gelesen.");
+  }
+  EXPECT_EQ(client.LastReply().Text().Text(), "a\r\nb\r\n") << "the last whole reply stays";
+  client.SetMaxReplyLength(0);  // no limit: the rest of the blank lines and the next reply
+  EXPECT_EQ(client.GetResponse(Codes{}), 230);
+  client.SetMaxReplyLength(100);
+  EXPECT_THROW(client.GetResponse(Codes{}), EIdReplyTooLong);
+  EXPECT_TRUE(client.Connected()) << "the caller decides what to close";
+  Finish();
+}
+
+TEST(ReplyLimit, DefaultIsOneMebibyte) {
+  TIdTCPConnection conn;
+  EXPECT_EQ(conn.MaxReplyLength(), 1048576);
+}
+
 TEST_F(ReplyExchange, ReplyLinesUpToTheLineLimitAreReadLongerOnesRefused) {
   // With CR LF the CR counts toward the 16384-byte limit of the bytes before LF.
   const std::string fits = "220 " + std::string(16379, 'x');  // 16383 bytes + CR
