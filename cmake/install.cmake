@@ -25,6 +25,7 @@ set(TAVO_NET_PUBLIC_HEADERS
   net/stack/exceptions.h net/stack/socket_handle.h net/stack/stack.h
   net/tcp/antifreeze.h net/tcp/buffer.h net/tcp/component.h net/tcp/connection.h
   net/tcp/intercept.h net/tcp/iohandler.h net/tcp/reply.h
+  net/tls/tls.h
   rtl/component.h rtl/datetime.h rtl/exception.h rtl/format.h rtl/persistent.h rtl/streams.h
   rtl/strings.h)
 foreach(header ${TAVO_NET_PUBLIC_HEADERS})

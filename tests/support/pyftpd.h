@@ -26,6 +26,10 @@ struct PyFtpdOptions {
   // class Handler, that class serves sessions: override ftp_<COMMAND> or respond to inject
   // faults.
   std::string handler_code;
+  // Explicit TLS (required on control and data connections) with this certificate and key;
+  // empty: plain FTP only (AUTH TLS is refused).
+  std::string tls_cert;
+  std::string tls_key;
   // The server kills itself after this many seconds in case nobody stops it.
   int max_seconds = 900;
 };
