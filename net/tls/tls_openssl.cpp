@@ -38,9 +38,13 @@ std::string TakeOpenSSLReason(const char* fallback) {
   if (first == 0) return fallback;
   const char* reason = ERR_reason_error_string(first);
   if (reason != nullptr) return reason;
+  // No reason text of its own (an error of the system, say): the last field of the full text
+  // ("error:80000002:system library::No such file or directory").
   char text[256];
   ERR_error_string_n(first, text, sizeof text);
-  return text;
+  const std::string full = text;
+  const size_t colon = full.rfind(':');
+  return colon == std::string::npos || colon + 1 == full.size() ? full : full.substr(colon + 1);
 }
 
 class OpenSSLSession : public TIdTLSSession {

@@ -33,6 +33,8 @@ constexpr const char kCertificateRejected[] = "Das Zertifikat des Servers wurde 
 constexpr const char kPlaintextAfterAuth[] =
     "Der Server hat nach AUTH TLS unverschlüsselte Daten gesendet; die Verbindung wird abgebrochen.";
 constexpr const char kCaFileFailed[] = "Die CA-Datei \"";
+constexpr const char kNotNegotiated[] =
+    "TLS ist verlangt, aber die Steuerverbindung ist nicht verschlüsselt.";
 
 using ftptest::Content;
 
@@ -40,6 +42,13 @@ const std::vector<std::pair<std::string, size_t>> kFiles = {
     {"empty.bin", 0}, {"one.bin", 1}, {"64k.bin", 64 * 1024}, {"3m.bin", 3 * 1024 * 1024}};
 
 void WriteFiles(const std::string& root) { ftptest::WriteFiles(root, kFiles); }
+
+// Whether a server's log shows that it received the command: pyftpdlib logs "<- USER x",
+// vsftpd 'FTP command: Client "127.0.0.1", "USER x"'.
+bool Received(const std::string& log, const std::string& command) {
+  return log.find("<- " + command) != std::string::npos ||
+         log.find(", \"" + command) != std::string::npos;
+}
 
 // The PKI of the whole suite, made once in a folder that vsftpd's unprivileged session
 // processes can enter.
@@ -143,6 +152,195 @@ TEST_F(FtpOverTls, VsftpdWithRequiredSessionReusePassiveAndActive) {
   const std::string log = server.Log();
   EXPECT_NE(log.find("\"AUTH TLS\""), std::string::npos) << log;
   EXPECT_NE(log.find("\"PROT P\""), std::string::npos) << log;
+}
+
+// The certificate check: each row serves one certificate and sets up the client's trust; a
+// refused certificate ends Connect before USER, with the reason in the message.
+TEST_F(FtpOverTls, CertificatesAreCheckedAgainstTheTrustAndTheHost) {
+  struct Row {
+    const char* name;
+    const testsupport::CertAndKey& served;
+    std::string ca_file;  // empty: the system's trust store
+    bool insecure;
+    std::string host;
+    std::string reason;  // empty: the session must work
+  };
+  const std::vector<Row> rows = {
+      {"our CA, our address", pki_->Server(), pki_->CaFile(), false, "127.0.0.1", ""},
+      {"our CA, by name", pki_->Server(), pki_->CaFile(), false, "localhost", ""},
+      {"a CA that signed nothing", pki_->Server(), pki_->OtherCaFile(), false, "127.0.0.1",
+       "unable to get local issuer certificate"},
+      {"the system's store does not know our CA", pki_->Server(), "", false, "127.0.0.1",
+       "unable to get local issuer certificate"},
+      {"expired", pki_->Expired(), pki_->CaFile(), false, "127.0.0.1", "certificate has expired"},
+      {"issued for another name, reached by address", pki_->OtherName(), pki_->CaFile(), false,
+       "127.0.0.1", "IP address mismatch"},
+      {"issued for another name, reached by name", pki_->OtherName(), pki_->CaFile(), false,
+       "localhost", "hostname mismatch"},
+      {"no check at all, on request", pki_->OtherName(), pki_->OtherCaFile(), true, "127.0.0.1", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    testsupport::PyFtpd server(TlsPyFtpd(row.served));
+    TIdFTP ftp;
+    Aim(ftp, row.host, server.Port(), server.Options().user, server.Options().password);
+    ftp.TLSSettings().SetCAFile(row.ca_file);
+    ftp.TLSSettings().SetInsecureSkipCertificateCheck(row.insecure);
+    if (row.reason.empty()) {
+      ftp.Connect();
+      EXPECT_TRUE(ftp.Connected());
+      ftp.Disconnect();
+      continue;
+    }
+    try {
+      ftp.Connect();
+      ADD_FAILURE() << "connected";
+    } catch (const EIdTLSCertificateError& e) {
+      EXPECT_EQ(std::string(e.what()), kCertificateRejected + row.reason);
+    }
+    EXPECT_FALSE(ftp.Connected());
+    server.Stop();
+    const std::string log = server.Log();
+    EXPECT_TRUE(Received(log, "AUTH TLS")) << log;
+    EXPECT_FALSE(Received(log, "USER")) << log;
+    EXPECT_FALSE(Received(log, "PASS")) << log;
+  }
+}
+
+// Servers that cannot or will not protect the session: the client leaves before USER, so the
+// password never leaves the machine (the servers log every command they receive).
+TEST_F(FtpOverTls, ServersWithoutTlsAreLeftBeforeTheLogin) {
+  // A started server: its address, and its log once stopped.
+  struct Started {
+    std::shared_ptr<testsupport::ServerProcess> server;
+    std::function<std::string()> log;
+  };
+  struct Row {
+    const char* name;
+    std::function<Started()> start;  // nothing started: the server cannot run here
+    std::string user;
+    int16_t code;
+  };
+  const std::vector<Row> rows = {
+      {"pyftpdlib without TLS",
+       [] {
+         auto py = std::make_shared<testsupport::PyFtpd>();
+         return Started{py, [py] { return py->Log(); }};
+       },
+       "tester", 500},
+      {"vsftpd without TLS",
+       [] {
+         if (!testsupport::VsFtpd::CanRun()) return Started{};
+         auto vs = std::make_shared<testsupport::VsFtpd>();
+         return Started{vs, [vs] { return vs->Log(); }};
+       },
+       "anonymous", 530},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const Started started = row.start();
+    if (!started.server) continue;  // vsftpd needs root rights
+    testsupport::ServerProcess& server = *started.server;
+    TIdFTP ftp;
+    Aim(ftp, server.Host(), server.Port(), row.user, "secret");
+    try {
+      ftp.Connect();
+      ADD_FAILURE() << "connected";
+    } catch (const EIdFTPTLSRefused& e) {
+      EXPECT_EQ(e.ReplyCode(), row.code);
+      const std::string message = e.what();
+      EXPECT_EQ(message.rfind(kRefusedPrefix + std::to_string(row.code), 0), 0u) << message;
+      EXPECT_EQ(message.substr(message.size() - std::string(kRefusedSuffix).size()), kRefusedSuffix);
+    }
+    EXPECT_FALSE(ftp.Connected());
+    server.Stop();
+    const std::string log = started.log();
+    EXPECT_TRUE(Received(log, "AUTH TLS")) << log;
+    EXPECT_FALSE(Received(log, "USER")) << log;
+    EXPECT_FALSE(Received(log, "PASS")) << log;
+  }
+}
+
+// Byte-exact refusals: what the scripted server answers, what the client must raise, and all
+// the client may have sent.
+TEST_F(FtpOverTls, RefusalsBeforeAnyCredentialIsSent) {
+  struct Row {
+    const char* name;
+    std::function<void(testsupport::ScriptedPeer&)> script;
+    std::function<void(TIdFTP&)> act;
+    std::string message;
+    std::string sent;
+  };
+  const auto connect = [](TIdFTP& ftp) { ftp.Connect(); };
+  const std::vector<Row> rows = {
+      {"AUTH TLS answered with 502",
+       [](testsupport::ScriptedPeer& p) {
+         p.Send("220 ready\r\n").ExpectLine("AUTH TLS").Send("502 not here\r\n");
+       },
+       connect, std::string(kRefusedPrefix) + "502 not here" + kRefusedSuffix, "AUTH TLS\r\n"},
+      {"plain text pushed in behind the 234",
+       [](testsupport::ScriptedPeer& p) {
+         p.Send("220 ready\r\n").ExpectLine("AUTH TLS").Send("234 go ahead\r\n230 logged in\r\n");
+       },
+       connect, kPlaintextAfterAuth, "AUTH TLS\r\n"},
+      {"a CA file that does not exist",
+       [](testsupport::ScriptedPeer&) {},
+       [&](TIdFTP& ftp) {
+         ftp.TLSSettings().SetCAFile(dir_->Path() + "/missing.pem");
+         ftp.Connect();
+       },
+       std::string(kCaFileFailed) + dir_->Path() + "/missing.pem\" kann nicht gelesen werden: "
+           "No such file or directory",
+       ""},
+      {"TLS required after a plain connect",
+       [](testsupport::ScriptedPeer& p) { p.Send("220 ready\r\n"); },
+       [](TIdFTP& ftp) {
+         ftp.SetUseTLS(utNoTLS);
+         ftp.Connect(false);
+         ftp.SetUseTLS(utRequireTLS);
+         ftp.Login();
+       },
+       kNotNegotiated, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    testsupport::ScriptedPeer peer;
+    row.script(peer);
+    peer.Start();
+    TIdFTP ftp;
+    ftptest::AimAt(ftp, peer);
+    ftptest::SetLogin(ftp);
+    ftp.SetUseTLS(utRequireTLS);
+    try {
+      row.act(ftp);
+      ADD_FAILURE() << "no error";
+    } catch (const EIdException& e) {
+      EXPECT_EQ(std::string(e.what()), row.message);
+    }
+    ftp.Disconnect();
+    peer.Stop();
+    EXPECT_EQ(peer.Received(), row.sent);
+  }
+}
+
+// A server that takes AUTH TLS but will not protect the data connections: the session ends
+// before any data could flow in plain text.
+TEST_F(FtpOverTls, AServerThatRefusesProtectedDataEndsTheSession) {
+  testsupport::PyFtpdOptions options = TlsPyFtpd(pki_->Server());
+  options.handler_code =
+      "class Handler(FTPHandler):\n"
+      "    def ftp_PROT(self, line):\n"
+      "        self.respond('536 Requested PROT level not supported.')\n";
+  testsupport::PyFtpd server(options);
+  TIdFTP ftp;
+  Aim(ftp, server.Host(), server.Port(), server.Options().user, server.Options().password);
+  try {
+    ftp.Connect();
+    ADD_FAILURE() << "connected";
+  } catch (const EIdProtocolReplyError& e) {
+    EXPECT_EQ(e.ReplyCode(), 536);
+  }
+  EXPECT_FALSE(ftp.Connected());
 }
 
 }  // namespace
