@@ -36,6 +36,9 @@ TEST(FtpSettings, ConnectionSettingsAndWebSite) {
   EXPECT_STREQ(kMaxLineAction, "maException");
   EXPECT_STREQ(kProxyType, "fpcmNone");
   EXPECT_EQ(kProxyPort, 0);
+  // Plain unless the build asked for TLS (TAVO_FTP_TLS).
+  EXPECT_TRUE(std::string(kUseTLS) == "utNoTLS" || std::string(kUseTLS) == "utRequireTLS")
+      << kUseTLS;
   EXPECT_GE(kPort, 1);
   EXPECT_LE(kPort, 65535);
   EXPECT_GT(std::strlen(kHost), 0u);
