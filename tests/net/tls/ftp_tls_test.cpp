@@ -33,6 +33,8 @@ constexpr const char kCertificateRejected[] = "Das Zertifikat des Servers wurde 
 constexpr const char kPlaintextAfterAuth[] =
     "Der Server hat nach AUTH TLS unverschlüsselte Daten gesendet; die Verbindung wird abgebrochen.";
 constexpr const char kCaFileFailed[] = "Die CA-Datei \"";
+constexpr const char kHandlerUnsuitable[] =
+    "Der I/O-Handler der Verbindung kann kein TLS (TIdIOHandlerTLS erforderlich).";
 constexpr const char kNotNegotiated[] =
     "TLS ist verlangt, aber die Steuerverbindung ist nicht verschlüsselt.";
 
@@ -126,6 +128,12 @@ void FetchAllOverTls(TIdFTP& ftp, const std::string& log) {
   EXPECT_EQ(data_connections, 2 * static_cast<int>(kFiles.size())) << "every transfer in TLS";
   EXPECT_EQ(resumed, data_connections) << "every data connection resumed the session";
   EXPECT_TRUE(ftp.Connected());
+  ftp.Disconnect();
+  // A new session after a disconnect starts TLS anew on a handler of its own.
+  ftp.Connect();
+  auto* again = dynamic_cast<TIdIOHandlerTLS*>(ftp.IOHandler());
+  ASSERT_NE(again, nullptr);
+  EXPECT_TRUE(again->TLSActive());
   ftp.Disconnect();
 }
 
@@ -301,6 +309,13 @@ TEST_F(FtpOverTls, RefusalsBeforeAnyCredentialIsSent) {
          ftp.Login();
        },
        kNotNegotiated, ""},
+      {"a handler set by the caller that cannot carry TLS",
+       [](testsupport::ScriptedPeer&) {},
+       [](TIdFTP& ftp) {
+         ftp.SetIOHandler(new TIdIOHandlerSocket(&ftp));  // owned by the client
+         ftp.Connect();
+       },
+       kHandlerUnsuitable, ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
