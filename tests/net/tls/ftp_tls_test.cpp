@@ -80,6 +80,40 @@ class FtpOverTls : public ::testing::Test {
            "rsa_cert_file=" + cert.cert + "\nrsa_private_key_file=" + cert.key + "\n";
   }
 
+  // A started server with its account, and its log (complete once stopped); no server when it
+  // cannot run here (vsftpd needs root rights).
+  struct Started {
+    std::shared_ptr<testsupport::ServerProcess> server;
+    std::function<std::string()> log;
+    std::string user;
+    std::string password;
+  };
+  // pyftpdlib, with TLS when a certificate is given.
+  static Started StartPyFtpd(const testsupport::CertAndKey* cert) {
+    auto py = std::make_shared<testsupport::PyFtpd>(cert != nullptr ? TlsPyFtpd(*cert)
+                                                                    : testsupport::PyFtpdOptions{});
+    return Started{py, [py] { return py->Log(); }, py->Options().user, py->Options().password};
+  }
+  // vsftpd (anonymous), with TLS when a certificate is given.
+  static Started StartVsFtpd(const testsupport::CertAndKey* cert) {
+    if (!testsupport::VsFtpd::CanRun()) return Started{};
+    testsupport::VsFtpdOptions options;
+    if (cert != nullptr) options.extra_config = TlsVsFtpdConfig(*cert);
+    auto vs = std::make_shared<testsupport::VsFtpd>(options);
+    return Started{vs, [vs] { return vs->Log(); }, "anonymous", ""};
+  }
+
+  // The session ended after AUTH TLS: the server (stopped here, so its log is complete) never
+  // received USER or PASS.
+  static void ExpectLeftBeforeLogin(TIdFTP& ftp, const Started& started) {
+    EXPECT_FALSE(ftp.Connected());
+    started.server->Stop();
+    const std::string log = started.log();
+    EXPECT_TRUE(Received(log, "AUTH TLS")) << log;
+    EXPECT_FALSE(Received(log, "USER")) << log;
+    EXPECT_FALSE(Received(log, "PASS")) << log;
+  }
+
   static TIdFTP& Aim(TIdFTP& ftp, const std::string& host, int port, const std::string& user,
                      const std::string& password) {
     ftp.SetHost(host);
@@ -188,84 +222,52 @@ TEST_F(FtpOverTls, CertificatesAreCheckedAgainstTheTrustAndTheHost) {
       {"no check at all, on request", pki_->OtherName(), pki_->OtherCaFile(), true, "127.0.0.1", ""},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    testsupport::PyFtpd server(TlsPyFtpd(row.served));
-    TIdFTP ftp;
-    Aim(ftp, row.host, server.Port(), server.Options().user, server.Options().password);
-    ftp.TLSSettings().SetCAFile(row.ca_file);
-    ftp.TLSSettings().SetInsecureSkipCertificateCheck(row.insecure);
-    if (row.reason.empty()) {
-      ftp.Connect();
-      EXPECT_TRUE(ftp.Connected());
-      ftp.Disconnect();
-      continue;
+    for (const auto& start : {StartPyFtpd, StartVsFtpd}) {
+      const Started started = start(&row.served);
+      if (!started.server) continue;
+      SCOPED_TRACE(std::string(row.name) + " / " + started.user);
+      TIdFTP ftp;
+      Aim(ftp, row.host, started.server->Port(), started.user, started.password);
+      ftp.TLSSettings().SetCAFile(row.ca_file);
+      ftp.TLSSettings().SetInsecureSkipCertificateCheck(row.insecure);
+      if (row.reason.empty()) {
+        ftp.Connect();
+        EXPECT_TRUE(ftp.Connected());
+        ftp.Disconnect();
+        continue;
+      }
+      try {
+        ftp.Connect();
+        ADD_FAILURE() << "connected";
+      } catch (const EIdTLSCertificateError& e) {
+        EXPECT_EQ(std::string(e.what()), kCertificateRejected + row.reason);
+      }
+      ExpectLeftBeforeLogin(ftp, started);
     }
-    try {
-      ftp.Connect();
-      ADD_FAILURE() << "connected";
-    } catch (const EIdTLSCertificateError& e) {
-      EXPECT_EQ(std::string(e.what()), kCertificateRejected + row.reason);
-    }
-    EXPECT_FALSE(ftp.Connected());
-    server.Stop();
-    const std::string log = server.Log();
-    EXPECT_TRUE(Received(log, "AUTH TLS")) << log;
-    EXPECT_FALSE(Received(log, "USER")) << log;
-    EXPECT_FALSE(Received(log, "PASS")) << log;
   }
 }
 
 // Servers that cannot or will not protect the session: the client leaves before USER, so the
 // password never leaves the machine (the servers log every command they receive).
 TEST_F(FtpOverTls, ServersWithoutTlsAreLeftBeforeTheLogin) {
-  // A started server: its address, and its log once stopped.
-  struct Started {
-    std::shared_ptr<testsupport::ServerProcess> server;
-    std::function<std::string()> log;
-  };
-  struct Row {
-    const char* name;
-    std::function<Started()> start;  // nothing started: the server cannot run here
-    std::string user;
-    int16_t code;
-  };
-  const std::vector<Row> rows = {
-      {"pyftpdlib without TLS",
-       [] {
-         auto py = std::make_shared<testsupport::PyFtpd>();
-         return Started{py, [py] { return py->Log(); }};
-       },
-       "tester", 500},
-      {"vsftpd without TLS",
-       [] {
-         if (!testsupport::VsFtpd::CanRun()) return Started{};
-         auto vs = std::make_shared<testsupport::VsFtpd>();
-         return Started{vs, [vs] { return vs->Log(); }};
-       },
-       "anonymous", 530},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    const Started started = row.start();
+  const std::vector<std::pair<std::function<Started()>, int16_t>> servers = {
+      {[] { return StartPyFtpd(nullptr); }, 500}, {[] { return StartVsFtpd(nullptr); }, 530}};
+  for (const auto& [start, code] : servers) {
+    const Started started = start();
     if (!started.server) continue;  // vsftpd needs root rights
-    testsupport::ServerProcess& server = *started.server;
+    SCOPED_TRACE(started.user);
     TIdFTP ftp;
-    Aim(ftp, server.Host(), server.Port(), row.user, "secret");
+    Aim(ftp, started.server->Host(), started.server->Port(), started.user, "secret");
     try {
       ftp.Connect();
       ADD_FAILURE() << "connected";
     } catch (const EIdFTPTLSRefused& e) {
-      EXPECT_EQ(e.ReplyCode(), row.code);
+      EXPECT_EQ(e.ReplyCode(), code);
       const std::string message = e.what();
-      EXPECT_EQ(message.rfind(kRefusedPrefix + std::to_string(row.code), 0), 0u) << message;
+      EXPECT_EQ(message.rfind(kRefusedPrefix + std::to_string(code), 0), 0u) << message;
       EXPECT_EQ(message.substr(message.size() - std::string(kRefusedSuffix).size()), kRefusedSuffix);
     }
-    EXPECT_FALSE(ftp.Connected());
-    server.Stop();
-    const std::string log = started.log();
-    EXPECT_TRUE(Received(log, "AUTH TLS")) << log;
-    EXPECT_FALSE(Received(log, "USER")) << log;
-    EXPECT_FALSE(Received(log, "PASS")) << log;
+    ExpectLeftBeforeLogin(ftp, started);
   }
 }
 
