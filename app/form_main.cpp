@@ -41,6 +41,9 @@ constexpr net::TIdFtpProxyType kProxyType = Named<net::TIdFtpProxyType>(
      {"fpcmTransparent", net::fpcmTransparent},
      {"fpcmHttpProxyWithFtp", net::fpcmHttpProxyWithFtp}});
 
+constexpr net::TIdUseTLS kUseTLS = Named<net::TIdUseTLS>(
+    res::ftp_settings::kUseTLS, {{"utNoTLS", net::utNoTLS}, {"utRequireTLS", net::utRequireTLS}});
+
 }  // namespace
 
 TFormMain::TFormMain(QWidget* parent) : ui::TForm(parent) {
@@ -75,6 +78,8 @@ void TFormMain::CreateFtp() {
   ftp->SetMaxLineAction(kMaxLineAction);
   ftp->ProxySettings().SetProxyType(kProxyType);
   ftp->ProxySettings().SetPort(settings::kProxyPort);
+  // Plain FTP as shipped; a build for a server switched to explicit TLS requires it.
+  ftp->SetUseTLS(kUseTLS);
   ftp->SetOnStatus(
       [this](rtl::TComponent* ASender, net::TIdStatus AStatus, const std::string& AStatusText) {
         ftpStatus(ASender, AStatus, AStatusText);

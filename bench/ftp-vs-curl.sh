@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # tavo-ftp against curl on the same loopback vsftpd: a 1 GiB and an 8 MiB file to /dev/null and
-# to a file, and a small session (connect, log in, CWD, one 64 KiB file, disconnect). The two
+# to a file, a small session (connect, log in, CWD, one 64 KiB file, disconnect), and the 1 GiB
+# file over explicit TLS (tavo-ftp --tls against curl --ssl-reqd, both trusting the server's
+# self-signed certificate made here, vsftpd requiring session reuse as it does by default). The two
 # programs take turns, RUNS times each (default 5) after one warm-up round; the table shows the
 # medians of wall time, user and system CPU and peak RSS, and tavo-ftp/curl per case.
 #
@@ -13,7 +15,7 @@ cd "$(dirname "$0")/.."
 runs=${RUNS:-5}
 
 missing=()
-for p in curl time vsftpd cmake g++; do
+for p in curl time vsftpd cmake g++ openssl; do
   command -v "$p" >/dev/null 2>&1 || [ -x "/usr/sbin/$p" ] || missing+=("$p")
 done
 if ((${#missing[@]})); then
@@ -44,6 +46,10 @@ echo "== making the files =="
 head -c 1073741824 /dev/urandom >"$work/root/big.bin"
 head -c 8388608 /dev/urandom >"$work/root/medium.bin"
 head -c 65536 /dev/urandom >"$work/root/dir/small.bin"
+# The server's certificate, trusted by both programs (--cacert) as its own authority.
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 \
+  -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 \
+  -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 chmod 644 "$work/root/big.bin" "$work/root/medium.bin" "$work/root/dir/small.bin"
 
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -68,6 +74,13 @@ port_enable=YES
 connect_from_port_20=NO
 secure_chroot_dir=/var/run/vsftpd/empty
 xferlog_enable=NO
+ssl_enable=YES
+allow_anon_ssl=YES
+force_anon_logins_ssl=NO
+force_anon_data_ssl=NO
+ssl_ciphers=HIGH
+rsa_cert_file=$work/cert.pem
+rsa_private_key_file=$work/key.pem
 EOF
 setsid /usr/sbin/vsftpd "$work/vsftpd.conf" </dev/null >/dev/null 2>&1 &
 pid=$!
@@ -88,9 +101,11 @@ measure() {
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 
 cases=("1 GiB to /dev/null" "1 GiB to a file" "8 MiB to /dev/null" "8 MiB to a file"
-       "small session (CWD, 64 KiB)")
+       "small session (CWD, 64 KiB)" "TLS: 1 GiB to /dev/null")
+tls_case=5
+tls_ratio="-"
 run_case() {  # case index, tool -> one measurement
-  local c=$1 tool=$2 dest=/dev/null file=big.bin
+  local c=$1 tool=$2 dest=/dev/null file=big.bin tls=()
   case $c in
     1 | 3) dest="$work/out.$tool" ;;
   esac
@@ -99,10 +114,13 @@ run_case() {  # case index, tool -> one measurement
     4) file=dir/small.bin; dest="$work/out.$tool" ;;
   esac
   rm -f "$work/out.$tool"
+  if [ "$c" = "$tls_case" ]; then
+    if [ "$tool" = tavo ]; then tls=(--tls --cacert "$work/cert.pem"); else tls=(--ssl-reqd --cacert "$work/cert.pem"); fi
+  fi
   if [ "$tool" = tavo ]; then
-    measure "$tavo" get -q --no-progress "$url/$file" "$dest"
+    measure "$tavo" get -q --no-progress "${tls[@]}" "$url/$file" "$dest"
   else
-    measure curl -s -S -o "$dest" "$url/$file"
+    measure curl -s -S "${tls[@]}" -o "$dest" "$url/$file"
   fi
 }
 
@@ -122,6 +140,8 @@ for c in "${!cases[@]}"; do
       med[$tool$col]=$(cut -d' ' -f"$col" "$work/m.$tool" | median)
     done
   done
+  [ "$c" = "$tls_case" ] && tls_ratio=$(awk -v a="${med[tavo1]}" -v b="${med[curl1]}" \
+    'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')
   for tool in tavo curl; do
     ratio=""
     [ "$tool" = tavo ] && ratio=$(awk -v a="${med[tavo1]}" -v b="${med[curl1]}" \
@@ -134,3 +154,4 @@ for c in "${!cases[@]}"; do
 done
 echo
 echo "Medians of $runs runs each; tavo/curl is the ratio of median wall times."
+echo "Over TLS (tavo-ftp --tls against curl --ssl-reqd, 1 GiB to /dev/null): tavo/curl = $tls_ratio."

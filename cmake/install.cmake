@@ -25,6 +25,7 @@ set(TAVO_NET_PUBLIC_HEADERS
   net/stack/exceptions.h net/stack/socket_handle.h net/stack/stack.h
   net/tcp/antifreeze.h net/tcp/buffer.h net/tcp/component.h net/tcp/connection.h
   net/tcp/intercept.h net/tcp/iohandler.h net/tcp/reply.h
+  net/tls/tls.h
   rtl/component.h rtl/datetime.h rtl/exception.h rtl/format.h rtl/persistent.h rtl/streams.h
   rtl/strings.h)
 foreach(header ${TAVO_NET_PUBLIC_HEADERS})
@@ -55,14 +56,20 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_PACKAGE_DESCRIPTION
   "tavo-online fetches the firmware updater of an instrument family from the maker's FTP\n\
 server and starts it. tavo-ftp is a command-line FTP downloader (passive and active mode,\n\
-resume, FTP and SOCKS proxies, listings). The static network library and its CMake package\n\
+resume, explicit TLS, FTP and SOCKS proxies, listings). The static network library and its CMake package\n\
 (find_package(TavoNet)) are included for programs of one's own.")
 set(CPACK_GENERATOR "DEB")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from the shared libraries actually linked
 # Not linked but used: the desktop's opener for the web link and non-program files, and a
-# font metric-compatible with the one the window's layout was drawn for.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation")
+# font metric-compatible with the one the window's layout was drawn for. A program built
+# against the library's CMake package links OpenSSL too, so it needs OpenSSL's development
+# files (the programs themselves need only libssl3, which Depends names).
+if(TAVO_WITH_TLS)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation, libssl-dev")
+else()
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation")
+endif()
 set(CPACK_STRIP_FILES ON)
 include(CPack)

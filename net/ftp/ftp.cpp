@@ -2,6 +2,8 @@
 
 #include "net/stack/exceptions.h"
 #include "resources/ftp_texts.h"
+#include "resources/tls_texts.h"
+#include "rtl/convert.h"
 #include "rtl/format.h"
 
 namespace tavo::net {
@@ -20,6 +22,7 @@ void TIdFtpProxySettings::Assign(const rtl::TPersistent& Source) {
 
 TIdFTP::TIdFTP(rtl::TComponent* AOwner)
     : TIdTCPClient(AOwner),
+      tls_settings_(std::make_unique<TIdTLSSettings>()),
       proxy_settings_(std::make_unique<TIdFtpProxySettings>()),
       login_reply_(std::make_unique<TIdRFCReply>()),
       list_lines_(std::make_unique<rtl::TStringList>()) {
@@ -36,7 +39,14 @@ void TIdFTP::Connect(bool AAutoLogin, int32_t ATimeout) {
   const std::string saved_host = Host();
   const int32_t saved_port = Port();
   try {
-    if (proxy_settings_->ProxyType() != fpcmNone && !proxy_settings_->Host().empty()) {
+    const bool via_proxy =
+        proxy_settings_->ProxyType() != fpcmNone && !proxy_settings_->Host().empty();
+    if (use_tls_ == utRequireTLS) {
+      // TLS is set up with the peer we connect to: the FTP proxy when there is one.
+      tls_host_ = via_proxy ? proxy_settings_->Host() : saved_host;
+      PrepareTLS();
+    }
+    if (via_proxy) {
       SetHost(proxy_settings_->Host());
       SetPort(proxy_settings_->Port());
     }
@@ -53,6 +63,7 @@ void TIdFTP::Connect(bool AAutoLogin, int32_t ATimeout) {
 
     GetResponse({220});
     GreetingReply().Assign(LastReply());
+    if (use_tls_ == utRequireTLS) StartControlTLS();
 
     if (AAutoLogin) {
       Login();
@@ -86,6 +97,9 @@ void TIdFTP::SendProxyUserPass() {
 }
 
 void TIdFTP::Login() {
+  // Whatever happened before, the password never leaves in plain text when TLS is required.
+  if (use_tls_ == utRequireTLS && ControlTLS() == nullptr)
+    throw EIdTLSError(res::kFtpTlsNotNegotiated);
   const TIdFtpProxySettings& proxy = *proxy_settings_;
   switch (proxy.ProxyType()) {
     case fpcmNone:
@@ -125,6 +139,63 @@ void TIdFTP::Login() {
       throw EIdException(res::kFtpCommandNotSupported);
   }
   login_reply_->Assign(LastReply());
+  if (ControlTLS() != nullptr) ProtectDataChannel();
+}
+
+// ---- TLS ------------------------------------------------------------------------------------
+
+TIdIOHandlerTLS* TIdFTP::ControlTLS() const {
+  auto* handler = dynamic_cast<TIdIOHandlerTLS*>(IOHandler());
+  return handler != nullptr && handler->TLSActive() ? handler : nullptr;
+}
+
+int32_t TIdFTP::TLSTimeout() const { return ReadTimeout() > 0 ? ReadTimeout() : TimeoutInfinite; }
+
+void TIdFTP::PrepareTLS() {
+  if (!TLSAvailable()) throw EIdTLSNotAvailable(res::kTlsNotAvailable);
+  // A CA file that cannot be read is found here, before anything is sent.
+  tls_context_ = std::make_shared<TIdTLSContext>(*tls_settings_);
+  if (IOHandler() == nullptr) {
+    // What the TCP client would make, but able to carry TLS.
+    auto* handler = new TIdIOHandlerTLS(this);  // owned by this client
+    SetIOHandler(handler);
+    handler->SetOnStatus(OnStatus());
+    SetOwnsIOHandler(true);
+  } else if (dynamic_cast<TIdIOHandlerTLS*>(IOHandler()) == nullptr) {
+    throw EIdTLSError(res::kFtpTlsHandlerUnsuitable);
+  }
+}
+
+void TIdFTP::StartControlTLS() {
+  const int16_t code = SendCmd(res::kFtpCmdAuthTls, int16_t{-1});
+  if (code != 234) {
+    std::string reply = rtl::IntToStr(code);
+    for (const std::string& line : LastReply().Text().Items()) reply += " " + line;
+    throw EIdFTPTLSRefused(code, rtl::Format(res::kFtpTlsRefused, {reply}));
+  }
+  // Anything the server sent after its 234 came in plain text and could have been put there by
+  // anyone on the path; read after the handshake it would pass for protected replies.
+  if (InboundBuffer().VisibleSize() > 0) throw EIdTLSError(res::kFtpTlsPlaintextAfterAuth);
+  auto* handler = dynamic_cast<TIdIOHandlerTLS*>(IOHandler());
+  if (handler == nullptr) throw EIdTLSError(res::kFtpTlsHandlerUnsuitable);
+  handler->StartTLS(tls_context_, tls_host_, nullptr, TLSTimeout());
+}
+
+void TIdFTP::ProtectDataChannel() {
+  // TLS has no buffer size of its own to negotiate (0), and every data connection is
+  // protected (P); a server that refuses either would send the data in plain text.
+  SendCmd(res::kFtpCmdPbsz0, int16_t{200});
+  SendCmd(res::kFtpCmdProtP, int16_t{200});
+}
+
+void TIdFTP::StartDataTLS(TIdTCPConnection& AData) {
+  TIdIOHandlerTLS* control = ControlTLS();
+  if (control == nullptr) return;
+  auto* handler = dynamic_cast<TIdIOHandlerTLS*>(AData.IOHandler());
+  if (handler == nullptr) throw EIdTLSError(res::kFtpTlsHandlerUnsuitable);
+  // Offering the control connection's session lets the server see that the data connection
+  // comes from the same client (vsftpd insists on it by default).
+  handler->StartTLS(tls_context_, tls_host_, control->Session(), TLSTimeout());
 }
 
 void TIdFTP::SendTransferType() {

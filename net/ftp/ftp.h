@@ -16,6 +16,7 @@
 #include "net/stack/exceptions.h"
 #include "net/tcp/connection.h"
 #include "net/tcp/reply.h"
+#include "net/tls/tls.h"
 #include "rtl/persistent.h"
 #include "rtl/streams.h"
 #include "rtl/strings.h"
@@ -25,6 +26,11 @@ namespace tavo::net {
 class TIdSocketHandle;
 
 enum TIdFTPTransferType : int32_t { ftASCII = 0, ftBinary = 1 };
+
+// Whether the session runs over TLS. utRequireTLS: AUTH TLS right after the greeting (the
+// session ends before USER when the server refuses), PBSZ 0 and PROT P after login, and every
+// data connection in TLS too.
+enum TIdUseTLS : int32_t { utNoTLS = 0, utRequireTLS = 1 };
 
 // How the login goes through an FTP proxy; the order is part of the interface.
 enum TIdFtpProxyType : int32_t {
@@ -167,6 +173,13 @@ class TIdFTP : public TIdTCPClient {
   // True: the address of the reply is used, for servers whose data host really differs.
   bool TrustPasvAddress() const { return trust_pasv_address_; }
   void SetTrustPasvAddress(bool v) { trust_pasv_address_ = v; }
+  // utNoTLS at creation. Takes effect at the next Connect.
+  TIdUseTLS UseTLS() const { return use_tls_; }
+  void SetUseTLS(TIdUseTLS v) { use_tls_ = v; }
+  // The certificate check of the TLS session: the system's trust store and the server's name
+  // at creation. Takes effect at the next Connect.
+  TIdTLSSettings& TLSSettings() const { return *tls_settings_; }
+  void SetTLSSettings(const TIdTLSSettings& v) { tls_settings_->Assign(v); }
 
   const TNotifyEvent& OnAfterClientLogin() const { return on_after_client_login_; }
   void SetOnAfterClientLogin(TNotifyEvent v) { on_after_client_login_ = std::move(v); }
@@ -200,6 +213,18 @@ class TIdFTP : public TIdTCPClient {
   // The proxy's own login, when a proxy user is set.
   void SendProxyUserPass();
 
+  // TLS: the context and a handler that can carry it, before anything is connected; AUTH TLS
+  // and the handshake after the greeting; PBSZ and PROT after login; the handshake of a data
+  // connection once the server is ready for it.
+  void PrepareTLS();
+  void StartControlTLS();
+  void ProtectDataChannel();
+  void StartDataTLS(TIdTCPConnection& AData);
+  // The control connection's TLS handler while TLS is up on it, else null.
+  TIdIOHandlerTLS* ControlTLS() const;
+  // The bound of a handshake's waits: the read time-out, or none.
+  int32_t TLSTimeout() const;
+
   // Format detection, its correction and loading of ListLines into AItems.
   void LoadListing(TIdFTPListItems& AItems);
   // The data connection of one transfer, passive or active.
@@ -210,6 +235,13 @@ class TIdFTP : public TIdTCPClient {
   bool trust_pasv_address_ = false;
   // ABOR went out while the running transfer was on (Abort may come from another thread).
   std::atomic<bool> abort_sent_ = false;
+  TIdUseTLS use_tls_ = utNoTLS;
+  std::unique_ptr<TIdTLSSettings> tls_settings_;
+  // Shared by the control and data connections of one session, so they can resume each
+  // other's TLS session; made anew at every Connect that requires TLS.
+  std::shared_ptr<TIdTLSContext> tls_context_;
+  // The name the server's certificate must carry: the host the control connection went to.
+  std::string tls_host_;
   int64_t transfer_size_ = -1;
   std::string password_;
   TIdFTPTransferType transfer_type_ = ftBinary;

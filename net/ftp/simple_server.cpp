@@ -29,7 +29,9 @@ TIdSocketHandle& TIdSimpleServer::Handle() { return *SocketIOHandler()->SocketHa
 void TIdSimpleServer::StartListening() {
   if (SocketIOHandler() == nullptr || SocketIOHandler()->SocketHandle() == nullptr) {
     ResetState();
-    auto* handler = new TIdIOHandlerSocket(this);  // owned by the listener
+    // Owned by the listener.
+    TIdIOHandlerSocket* handler =
+        io_handler_factory_ ? io_handler_factory_(this) : new TIdIOHandlerSocket(this);
     SetIOHandler(handler);
     SetOwnsIOHandler(true);
     handler->Open();

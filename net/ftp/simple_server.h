@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "net/stack/stack.h"
@@ -14,6 +15,10 @@
 namespace tavo::net {
 
 class TIdSocketHandle;
+class TIdIOHandlerSocket;
+
+// Makes the listener's I/O handler, owned by AOwner.
+using TIdIOHandlerSocketFactory = std::function<TIdIOHandlerSocket*(rtl::TComponent* AOwner)>;
 
 class TIdSimpleServer : public TIdTCPConnection {
  public:
@@ -45,6 +50,10 @@ class TIdSimpleServer : public TIdTCPConnection {
   void SetBoundIP(const std::string& v) { bound_ip_ = v; }
   int32_t BoundPort() const { return bound_port_; }
   void SetBoundPort(int32_t v) { bound_port_ = v; }
+  // Makes the handler StartListening creates (a plain socket handler when empty), e.g. one that
+  // can start TLS on the accepted connection.
+  const TIdIOHandlerSocketFactory& IOHandlerFactory() const { return io_handler_factory_; }
+  void SetIOHandlerFactory(TIdIOHandlerSocketFactory v) { io_handler_factory_ = std::move(v); }
   TIdStackSocketHandle ListenSocket() const { return listen_socket_; }
   bool Listening() const { return listening_; }
   bool AbortRequested() const { return abort_requested_.load(std::memory_order_acquire); }
@@ -67,6 +76,7 @@ class TIdSimpleServer : public TIdTCPConnection {
   std::atomic<bool> abort_requested_{false};
   int32_t accept_wait_ms_ = 0;
   int32_t accept_timeout_ = kDefaultAcceptTimeout;
+  TIdIOHandlerSocketFactory io_handler_factory_;
 };
 
 }  // namespace tavo::net

@@ -15,6 +15,7 @@
 #include "net/tcp/trim.h"
 #include "platform/files.h"
 #include "resources/ftp_texts.h"
+#include "resources/tls_texts.h"
 #include "rtl/convert.h"
 #include "rtl/format.h"
 #include "rtl/streams.h"
@@ -184,6 +185,9 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
   TIdIOHandlerSocket* control = SocketIOHandler();
   if (!passive_ && control != nullptr && control->SocksInfo()->Version() != svNoSocks)
     throw EIdFTPDataConnectionError(res::kFtpActiveThroughSocks);
+  // A session that should be protected but is not must not move data in plain text.
+  if (use_tls_ == utRequireTLS && ControlTLS() == nullptr)
+    throw EIdTLSError(res::kFtpTlsNotNegotiated);
 
   ReportStatus(ftpTransfer, {res::kFtpTransferStarting});
   transfer_size_ = -1;
@@ -204,6 +208,8 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
         WriteLn(ACommand);
         GetResponse({125, 150, 154});
         transfer_size_ = AnnouncedTransferSize(LastReply());
+        // The server starts its side of TLS only once it has answered the command.
+        StartDataTLS(data);
         ReadData(data, ADest, transfer_size_);
       } catch (...) {
         // The error that broke the transfer is what the caller must see.
@@ -226,6 +232,8 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
         throw EIdFTPDataConnectionError(
             rtl::Format(res::kFtpAcceptTimeout, {listener.AcceptTimeout()}));
       }
+      // We are the TLS client on the connection the server opened.
+      StartDataTLS(listener);
       ReadData(listener, ADest, transfer_size_);
     }
   } catch (...) {
@@ -267,8 +275,11 @@ void TIdFTP::OpenPassiveDataConnection(const std::string& AAddress, int32_t APor
   TIdIOHandlerSocket* control = SocketIOHandler();
   bool via_socks = false;
   if (control != nullptr) {
-    // The data connection goes the way the control connection went: through the same proxy.
-    auto* handler = new TIdIOHandlerSocket(&data);  // owned by the data connection
+    // The data connection goes the way the control connection went: through the same proxy,
+    // and over TLS when the control connection is.
+    TIdIOHandlerSocket* handler = ControlTLS() != nullptr
+                                      ? new TIdIOHandlerTLS(&data)
+                                      : new TIdIOHandlerSocket(&data);  // owned by `data`
     data.SetIOHandler(handler);
     handler->SocksInfo()->Assign(*control->SocksInfo());
     via_socks = control->SocksInfo()->Version() != svNoSocks;
@@ -293,6 +304,8 @@ void TIdFTP::ListenForActiveDataConnection() {
   data_connection_ = std::make_unique<TIdSimpleServer>();
   auto& listener = static_cast<TIdSimpleServer&>(*data_connection_);
   CopyDataSettings();
+  if (ControlTLS() != nullptr)
+    listener.SetIOHandlerFactory([](rtl::TComponent* AOwner) { return new TIdIOHandlerTLS(AOwner); });
   TIdIOHandlerSocket* control = SocketIOHandler();
   // The server connects back to the address it already reaches us at.
   if (control != nullptr && control->SocketHandle() != nullptr)

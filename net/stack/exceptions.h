@@ -103,6 +103,15 @@ TAVO_ID_EXCEPTION(EIdFTPDataConnectionError, EIdException);
 // early, whatever the final reply claimed.
 TAVO_ID_EXCEPTION(EIdFTPTransferIncomplete, EIdException);
 
+// Explicit TLS: a handshake, record or close that failed, a server certificate that was not
+// accepted, and a build that has no TLS at all.
+TAVO_ID_EXCEPTION(EIdTLSError, EIdException);
+TAVO_ID_EXCEPTION(EIdTLSCertificateError, EIdTLSError);
+TAVO_ID_EXCEPTION(EIdTLSNotAvailable, EIdTLSError);
+// The server answered AUTH TLS with something other than 234 while TLS is required; carries
+// the reply code like any refused reply.
+TAVO_ID_EXCEPTION(EIdFTPTLSRefused, EIdProtocolReplyError);
+
 // The SOCKS negotiation's failures, one class per answer a proxy can give.
 TAVO_ID_EXCEPTION(EIdSocksRequestFailed, EIdSocksError);
 TAVO_ID_EXCEPTION(EIdSocksRequestServerFailed, EIdSocksError);

@@ -39,6 +39,9 @@ TEST(FtpSettings, ConnectionSettingsAndWebSite) {
   EXPECT_STREQ(kMaxLineAction, "maException");
   EXPECT_STREQ(kProxyType, "fpcmNone");
   EXPECT_EQ(kProxyPort, 0);
+  // Plain unless the build asked for TLS (TAVO_FTP_TLS).
+  EXPECT_TRUE(std::string(kUseTLS) == "utNoTLS" || std::string(kUseTLS) == "utRequireTLS")
+      << kUseTLS;
   EXPECT_GE(kPort, 1);
   EXPECT_LE(kPort, 65535);
   EXPECT_GT(std::strlen(kHost), 0u);
@@ -60,6 +63,7 @@ TEST(FtpSettings, TheWindowsFtpComponentCarriesThem) {
   EXPECT_EQ(ftp.ProxySettings().ProxyType(), net::fpcmNone);
   EXPECT_EQ(ftp.ProxySettings().Port(), 0);
   EXPECT_EQ(ftp.TransferType(), net::ftBinary);
+  EXPECT_EQ(ftp.UseTLS(), std::string(kUseTLS) == "utRequireTLS" ? net::utRequireTLS : net::utNoTLS);
   ASSERT_TRUE(ftp.OnStatus() != nullptr);
   ftp.OnStatus()(form.ftp, net::hsStatusText, "Verbunden.");
   EXPECT_EQ(form.StatusBar->SimpleText(), "Verbunden.");

@@ -40,6 +40,9 @@ PyFtpd::PyFtpd(PyFtpdOptions options)
                              "--passive-high", std::to_string(options_.passive_high)});
   }
   if (!options_.banner.empty()) args.insert(args.end(), {"--banner", options_.banner});
+  if (!options_.tls_cert.empty()) {
+    args.insert(args.end(), {"--tls-cert", options_.tls_cert, "--tls-key", options_.tls_key});
+  }
   if (!options_.handler_code.empty()) {
     const std::string handler_file = WorkFile("handler.py");
     std::ofstream(handler_file, std::ios::binary) << options_.handler_code;

@@ -29,6 +29,10 @@ struct PyFtpdOptions {
   // One of the named faults of pyftpd_faults.py ("no-greeting", "retr-426-after-part", ...),
   // committed on top of handler_code. Empty: none.
   std::string fault;
+  // Explicit TLS (required on control and data connections) with this certificate and key;
+  // empty: plain FTP only (AUTH TLS is refused).
+  std::string tls_cert;
+  std::string tls_key;
   // The server kills itself after this many seconds in case nobody stops it.
   int max_seconds = 900;
 };

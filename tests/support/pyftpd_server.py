@@ -4,6 +4,10 @@
 Fault injection: --handler-file names a Python file that is run with FTPHandler in scope;
 if it defines a class Handler (normally a subclass of FTPHandler), that class serves.
 --fault NAME adds one of the named faults of pyftpd_faults.py on top.
+
+Explicit TLS: --tls-cert and --tls-key serve with pyftpdlib's TLS handler (python3-openssl),
+which then requires TLS on the control connection before login and on every data connection.
+The handler file then finds that class as FTPHandler.
 """
 import argparse
 import logging
@@ -30,10 +34,12 @@ def main():
     p.add_argument("--fault", default="")
     p.add_argument("--log-file", default="")
     p.add_argument("--max-seconds", type=int, default=900)
+    p.add_argument("--tls-cert", default="")
+    p.add_argument("--tls-key", default="")
     a = p.parse_args()
 
     if a.log_file:
-        logging.basicConfig(filename=a.log_file, level=logging.INFO,
+        logging.basicConfig(filename=a.log_file, level=logging.DEBUG,
                             format="%(asctime)s %(message)s")
     else:
         logging.basicConfig(level=logging.WARNING)
@@ -45,11 +51,14 @@ def main():
         auth.add_anonymous(a.root, perm=a.perm)
 
     base = FTPHandler
+    if a.tls_cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
     if a.handler_file:
-        scope = {"FTPHandler": FTPHandler, "__name__": "test_handler"}
+        scope = {"FTPHandler": base, "__name__": "test_handler"}
         with open(a.handler_file) as f:
             exec(compile(f.read(), a.handler_file, "exec"), scope)
-        base = scope.get("Handler", FTPHandler)
+        base = scope.get("Handler", base)
     if a.fault:
         base = make_handler(base, a.fault)
 
@@ -57,6 +66,11 @@ def main():
         pass
 
     Handler.authorizer = auth
+    if a.tls_cert:
+        Handler.certfile = a.tls_cert
+        Handler.keyfile = a.tls_key or None
+        Handler.tls_control_required = True
+        Handler.tls_data_required = True
     if a.banner:
         Handler.banner = a.banner
     if a.passive_low and a.passive_high:

@@ -28,6 +28,7 @@
 #include "net/socks/socks_info.h"
 #include "net/stack/exceptions.h"
 #include "net/tcp/iohandler.h"
+#include "net/tls/tls.h"
 #include "rtl/convert.h"
 #include "rtl/datetime.h"
 #include "rtl/exception.h"
@@ -75,6 +76,12 @@ constexpr const char kHelp[] =
     "  --ftp-proxy-user USER     the proxy's own login\n"
     "  --ftp-proxy-password PW\n"
     "  --trust-pasv-address      connect to the address of the PASV reply, not to the server\n"
+    "  --tls                     require explicit TLS (AUTH TLS) on the control and every data\n"
+    "                            connection; the server's certificate must be valid for HOST\n"
+    "  --cacert FILE             trust the certificate authorities in FILE (PEM) instead of\n"
+    "                            the system's (with --tls)\n"
+    "  --insecure                do not check the server's certificate at all (with --tls;\n"
+    "                            anyone on the path could read and change the session)\n"
     "  --socks4 HOST:PORT        every connection through a SOCKS 4 proxy\n"
     "  --socks4a HOST:PORT       ... SOCKS 4A (the proxy resolves the server's name)\n"
     "  --socks5 HOST:PORT        ... SOCKS 5 (passive mode only, as with every SOCKS proxy)\n"
@@ -97,6 +104,9 @@ struct Options {
   bool no_clobber = false;
   bool ascii = false;
   bool trust_pasv_address = false;
+  bool tls = false;
+  std::string cacert;
+  bool insecure = false;
   int32_t connect_timeout = 30000;
   int32_t read_timeout = 30000;
   std::string proxy_host;
@@ -155,6 +165,8 @@ Options Finish(Options o, bool proxy_type_given) {
     throw UsageError("--active cannot work through a SOCKS proxy: the server cannot reach us");
   if (!o.socks_password.empty() && o.socks_version != net::svSocks5)
     throw UsageError("--socks-password needs --socks5");
+  if ((!o.cacert.empty() || o.insecure) && !o.tls)
+    throw UsageError("--cacert and --insecure belong to --tls");
   if (o.quiet) o.verbose = false;
   return o;
 }
@@ -172,7 +184,8 @@ Options ParseCommand(int argc, char** argv) {
   enum {
     kActive = 1000, kResume, kNoClobber, kAscii, kConnectTimeout, kReadTimeout, kFtpProxy,
     kFtpProxyType, kFtpProxyUser, kFtpProxyPassword, kTrustPasv, kProgress, kNoProgress, kVersion,
-    kSocks4, kSocks4A, kSocks5, kSocksUser, kSocksPassword, kRaw, kFormat
+    kSocks4, kSocks4A, kSocks5, kSocksUser, kSocksPassword, kRaw, kFormat, kTls, kCacert,
+    kInsecure
   };
   static const option kLong[] = {
       {"active", no_argument, nullptr, kActive},
@@ -186,6 +199,9 @@ Options ParseCommand(int argc, char** argv) {
       {"ftp-proxy-user", required_argument, nullptr, kFtpProxyUser},
       {"ftp-proxy-password", required_argument, nullptr, kFtpProxyPassword},
       {"trust-pasv-address", no_argument, nullptr, kTrustPasv},
+      {"tls", no_argument, nullptr, kTls},
+      {"cacert", required_argument, nullptr, kCacert},
+      {"insecure", no_argument, nullptr, kInsecure},
       {"socks4", required_argument, nullptr, kSocks4},
       {"socks4a", required_argument, nullptr, kSocks4A},
       {"socks5", required_argument, nullptr, kSocks5},
@@ -232,6 +248,12 @@ Options ParseCommand(int argc, char** argv) {
       case kFtpProxyUser: o.proxy_user = optarg; break;
       case kFtpProxyPassword: o.proxy_password = optarg; break;
       case kTrustPasv: o.trust_pasv_address = true; break;
+      case kTls: o.tls = true; break;
+      case kCacert:
+        o.cacert = optarg;
+        if (o.cacert.empty()) throw UsageError("--cacert needs a file");
+        break;
+      case kInsecure: o.insecure = true; break;
       case kProgress: o.progress = true; break;
       case kNoProgress: o.progress = false; break;
       case 'q': o.quiet = true; break;
@@ -391,10 +413,20 @@ void Configure(TIdFTP& ftp, const Options& o, Console& err, bool& aborted) {
     proxy.SetUserName(o.proxy_user);
     proxy.SetPassword(o.proxy_password);
   }
+  if (o.tls) {
+    ftp.SetUseTLS(net::utRequireTLS);
+    ftp.TLSSettings().SetCAFile(o.cacert);
+    ftp.TLSSettings().SetInsecureSkipCertificateCheck(o.insecure);
+    // Said also with --quiet: whoever runs this must know the session is not protected.
+    if (o.insecure)
+      err.Line("tavo-ftp: warning: --insecure: the server's certificate is not checked; anyone "
+               "on the path can read and change this session");
+  }
   if (o.socks_version != net::svNoSocks) {
     // The control connection's handler carries the proxy settings; every data connection
-    // takes a copy of them.
-    auto* handler = new net::TIdIOHandlerSocket(&ftp);  // owned by the client
+    // takes a copy of them. With TLS it must be able to carry TLS as well.
+    net::TIdIOHandlerSocket* handler =
+        o.tls ? new net::TIdIOHandlerTLS(&ftp) : new net::TIdIOHandlerSocket(&ftp);  // owned
     net::TIdSocksInfo& socks = *handler->SocksInfo();
     socks.SetVersion(o.socks_version);
     socks.SetHost(o.socks_host);

@@ -1,6 +1,9 @@
 #pragma once
 // Shared pieces of the FTP tests: a status recorder and a client aimed at a scripted peer.
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,6 +79,31 @@ inline testsupport::ScriptedPeer& ScriptPassiveTransfer(
       .Close()
       .Use(0)
       .Send(final_reply);
+}
+
+// Content that shows a dropped, doubled or shifted block: no byte repeats at a short period.
+inline std::string Content(size_t size) {
+  std::string s(size, '\0');
+  uint32_t x = static_cast<uint32_t>(size) * 2654435761u + 1;
+  for (auto& c : s) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    c = static_cast<char>(x);
+  }
+  return s;
+}
+
+// Files of the given names and sizes, with Content, readable by everyone (vsftpd serves them
+// as an unprivileged user).
+inline void WriteFiles(const std::string& root,
+                       const std::vector<std::pair<std::string, size_t>>& files) {
+  namespace fs = std::filesystem;
+  for (const auto& [name, size] : files) {
+    std::ofstream(fs::path(root) / name, std::ios::binary) << Content(size);
+    fs::permissions(fs::path(root) / name, fs::perms::owner_read | fs::perms::owner_write |
+                                               fs::perms::group_read | fs::perms::others_read);
+  }
 }
 
 inline void SetLogin(TIdFTP& ftp) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "net/ftp/ftp.h"
+#include "tests/net/ftp/ftp_test_util.h"
 #include "tests/support/pyftpd.h"
 #include "tests/support/scratch.h"
 #include "tests/support/vsftpd.h"
@@ -19,29 +20,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Content that shows a dropped, doubled or shifted block: no byte repeats at a short period.
-std::string Content(size_t size) {
-  std::string s(size, '\0');
-  uint32_t x = static_cast<uint32_t>(size) * 2654435761u + 1;
-  for (auto& c : s) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x);
-  }
-  return s;
-}
+using ftptest::Content;
 
 const std::vector<std::pair<std::string, size_t>> kFiles = {
     {"empty.bin", 0}, {"one.bin", 1}, {"64k.bin", 64 * 1024}, {"8m.bin", 8 * 1024 * 1024}};
 
-void WriteFiles(const std::string& root) {
-  for (const auto& [name, size] : kFiles) {
-    std::ofstream(fs::path(root) / name, std::ios::binary) << Content(size);
-    fs::permissions(fs::path(root) / name, fs::perms::owner_read | fs::perms::owner_write |
-                                               fs::perms::group_read | fs::perms::others_read);
-  }
-}
+void WriteFiles(const std::string& root) { ftptest::WriteFiles(root, kFiles); }
 
 // Logs in, fetches the files into a fresh folder, and compares each with what was served.
 void FetchAll(const std::string& host, int port, const std::string& user,
