@@ -49,23 +49,47 @@ bool StartsWithNoCase(const std::string& s, size_t at, const char* word) {
   return true;
 }
 
-
 int32_t Clamp32(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
 }
 
-// Reads the data connection into ADest until the server closes it. With a size announced, the
-// outer work bracket carries it, so handlers learn the total at OnWorkBegin.
-void ReadData(TIdTCPConnection& AData, rtl::TStream& ADest, int64_t ASize) {
+// Counts the bytes written through it: a destination's position says nothing when it cannot
+// seek (a device such as /dev/null reports 0 however much it took).
+class CountingStream : public rtl::TStream {
+ public:
+  explicit CountingStream(rtl::TStream& ATarget) : target_(ATarget) {}
+  int64_t Read(void* buffer, int64_t count) override { return target_.Read(buffer, count); }
+  int64_t Write(const void* buffer, int64_t count) override {
+    const int64_t n = target_.Write(buffer, count);
+    if (n > 0) written_ += n;
+    return n;
+  }
+  int64_t Seek(int64_t offset, rtl::TSeekOrigin origin) override {
+    return target_.Seek(offset, origin);
+  }
+  void SetSize(int64_t new_size) override { target_.SetSize(new_size); }
+  int64_t Written() const { return written_; }
+
+ private:
+  rtl::TStream& target_;
+  int64_t written_ = 0;
+};
+
+// Reads the data connection into ADest until the server closes it and returns the bytes that
+// arrived. With a size announced, the outer work bracket carries it, so handlers learn the
+// total at OnWorkBegin.
+int64_t ReadData(TIdTCPConnection& AData, rtl::TStream& ADest, int64_t ASize) {
   const bool sized = ASize >= 0;
+  CountingStream counted(ADest);
   if (sized) AData.WorkBegin(wmRead, Clamp32(ASize));
   try {
-    AData.ReadToStream(ADest, -1, true);
+    AData.ReadToStream(counted, -1, true);
   } catch (...) {
     if (sized) AData.WorkEnd(wmRead);
     throw;
   }
   if (sized) AData.WorkEnd(wmRead);
+  return counted.Written();
 }
 
 // Memory that refuses to grow past a bound: a listing is held whole, so a server that sends
@@ -192,7 +216,8 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
   ReportStatus(ftpTransfer, {res::kFtpTransferStarting});
   transfer_size_ = -1;
   abort_sent_ = false;
-  const int64_t start_position = ADest.Position();
+  const int64_t start_position = AResume ? ADest.Position() : 0;
+  int64_t received = 0;
   const auto send_rest = [&] {
     if (AResume) SendCmd(res::kFtpCmdRest + rtl::IntToStr(ADest.Position()), int16_t{350});
   };
@@ -210,7 +235,7 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
         transfer_size_ = AnnouncedTransferSize(LastReply());
         // The server starts its side of TLS only once it has answered the command.
         StartDataTLS(data);
-        ReadData(data, ADest, transfer_size_);
+        received = ReadData(data, ADest, transfer_size_);
       } catch (...) {
         // The error that broke the transfer is what the caller must see.
         try {
@@ -234,7 +259,7 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
       }
       // We are the TLS client on the connection the server opened.
       StartDataTLS(listener);
-      ReadData(listener, ADest, transfer_size_);
+      received = ReadData(listener, ADest, transfer_size_);
     }
   } catch (...) {
     data_connection_.reset();
@@ -262,9 +287,8 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
   // has sent part of the file, whatever its final reply says. In ASCII mode the byte count
   // changes on the way, so only binary transfers are held to the announced size. A resumed
   // transfer counts the part already there (servers announce the whole size or the rest).
-  const int64_t received = ADest.Position() - start_position;
   if (transfer_size_ >= 0 && transfer_type_ == ftBinary &&
-      received + (AResume ? start_position : 0) < transfer_size_)
+      received + start_position < transfer_size_)
     throw EIdFTPTransferIncomplete(
         rtl::Format(res::kFtpTransferIncomplete, {received, transfer_size_}));
 }

@@ -284,6 +284,23 @@ TEST_F(Retrieval, AbortDuringTheTransferReadsTheAnswerToAbor) {
   Finish();
 }
 
+// A destination that cannot seek (a device such as /dev/null) always says it is at 0; the bytes
+// of the transfer are counted, not read from its position.
+TEST_F(Retrieval, AnnouncedSizeIsHeldAgainstTheBytesThatArrivedNotTheDestinationsPosition) {
+  struct Sink : rtl::TStream {
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void*, int64_t count) override { return count; }
+    int64_t Seek(int64_t, rtl::TSeekOrigin) override { return 0; }
+    void SetSize(int64_t) override {}
+  } sink;
+  ScriptPassiveTransfer(peer, "RETR f", "12345", 1, "150 Opening (5 bytes)\r\n");
+  peer.ReadUntilClose();
+  ConnectToPeer();
+  ftp.Get("f", sink);
+  EXPECT_EQ(status.Texts(), kTransferStatuses);
+  Finish();
+}
+
 // A binary transfer that brings less than the preliminary reply announced is incomplete,
 // whatever the final reply says; as much or more is fine.
 TEST_F(Retrieval, TransferShortOfTheAnnouncedSizeIsAnError) {
