@@ -12,8 +12,10 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# Quiet when it works, the whole log when it does not (ninja prints compiler errors on stdout).
+quietly() { "$@" >"$work/step.log" 2>&1 || { echo "failed: $*"; cat "$work/step.log"; exit 1; }; }
 
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
+quietly cmake --install "$build" --prefix "$work/prefix"
 prefix=$work/prefix
 for f in bin/tavo-ftp share/applications/tavo-online.desktop share/man/man1/tavo-ftp.1 \
          lib/cmake/TavoNet/TavoNetConfig.cmake include/tavo/net/ftp/ftp.h; do
@@ -21,12 +23,16 @@ for f in bin/tavo-ftp share/applications/tavo-online.desktop share/man/man1/tavo
 done
 [ ! -e "$prefix/include/tavo/resources" ] || { echo "private headers installed"; exit 1; }
 desktop-file-validate "$prefix/share/applications/tavo-online.desktop"
-man -l "$prefix/share/man/man1/tavo-ftp.1" 2>&1 | grep -q "EXIT STATUS" || {
-  echo "the manual page does not render"; exit 1; }
+# Rendered into a file first: `man | grep -q` under pipefail fails whenever grep stops reading
+# before man has written everything (man then dies of SIGPIPE), which a loaded machine makes likely.
+man -l "$prefix/share/man/man1/tavo-ftp.1" >"$work/man.txt" 2>&1 || {
+  echo "man -l failed:"; cat "$work/man.txt"; exit 1; }
+grep -q "EXIT STATUS" "$work/man.txt" || {
+  echo "the manual page does not render:"; cat "$work/man.txt"; exit 1; }
 
-cmake -S "$src/tests/install/consumer" -B "$work/consumer" -G Ninja \
-  -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
-cmake --build "$work/consumer" >/dev/null
+quietly cmake -S "$src/tests/install/consumer" -B "$work/consumer" -G Ninja \
+  -DCMAKE_PREFIX_PATH="$prefix"
+quietly cmake --build "$work/consumer"
 
 mkdir "$work/root"
 head -c 100000 /dev/urandom >"$work/root/f.bin"
