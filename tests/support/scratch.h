@@ -3,8 +3,13 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,9 +23,22 @@ namespace tavo::test {
 class ScratchDir {
  public:
   ScratchDir() {
+#ifdef _WIN32
+    // The Windows tests run under wine, where /tmp is Linux's (the drive Z:), so a server on
+    // the Linux side can be handed the same path.
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      const std::string dir = "/tmp/tavo-test-" + std::to_string(::_getpid()) + "-" +
+                              std::to_string(counter++);
+      std::error_code ec;
+      if (std::filesystem::create_directory(dir, ec)) path_ = dir;
+    }
+    if (path_.empty()) throw std::runtime_error("cannot make a scratch folder below /tmp");
+#else
     std::string templ = "/tmp/tavo-test-XXXXXX";
     if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = templ;
+#endif
   }
   ~ScratchDir() {
     std::error_code ignored;
@@ -45,21 +63,28 @@ class ScratchDir {
 };
 
 // Sets (or, with nullopt, removes) an environment variable and puts the old value back.
+#ifdef _WIN32
+inline void SetEnv(const char* name, const char* value) { ::_putenv_s(name, value); }
+inline void UnsetEnv(const char* name) { ::_putenv_s(name, ""); }  // "" removes it there
+#else
+inline void SetEnv(const char* name, const char* value) { ::setenv(name, value, 1); }
+inline void UnsetEnv(const char* name) { ::unsetenv(name); }
+#endif
 class EnvGuard {
  public:
   EnvGuard(const char* name, std::optional<std::string> value) : name_(name) {
     if (const char* old = ::getenv(name)) old_ = old;
     if (value) {
-      ::setenv(name, value->c_str(), 1);
+      SetEnv(name, value->c_str());
     } else {
-      ::unsetenv(name);
+      UnsetEnv(name);
     }
   }
   ~EnvGuard() {
     if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
+      SetEnv(name_, old_->c_str());
     } else {
-      ::unsetenv(name_);
+      UnsetEnv(name_);
     }
   }
   EnvGuard(const EnvGuard&) = delete;

@@ -1,12 +1,5 @@
 #include "tests/support/scripted_peer.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "tests/support/test_sockets.h"
 #include "tests/support/thread_state.h"
 
 namespace tavo::testsupport {
@@ -25,17 +19,17 @@ constexpr int kSliceMs = 20;  // how often a wait looks at the stop flag
 using Clock = std::chrono::steady_clock;
 
 int ListenLoopback(uint16_t& port, int backlog) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error(std::string("socket: ") + std::strerror(errno));
+  const int fd = OpenTcpSocket();
+  if (fd < 0) throw std::runtime_error(std::string("socket: ") + SocketErrorText(SocketErrno()));
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   addr.sin_port = 0;
   if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
       ::listen(fd, backlog) != 0) {
-    const int err = errno;
-    ::close(fd);
-    throw std::runtime_error(std::string("bind/listen: ") + std::strerror(err));
+    const int err = SocketErrno();
+    CloseSocket(fd);
+    throw std::runtime_error(std::string("bind/listen: ") + SocketErrorText(err));
   }
   socklen_t len = sizeof addr;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
@@ -75,9 +69,9 @@ ScriptedPeer::Step ScriptedPeer::AcceptStep() {
   return [](ScriptedPeer& p, Connection& conn) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(p.step_timeout_ms_);
     while (!p.stop_.load()) {
-      pollfd pfd{p.listen_fd_, POLLIN, 0};
-      if (::poll(&pfd, 1, kSliceMs) > 0) {
-        const int fd = ::accept4(p.listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+      pollfd pfd = PollFor(p.listen_fd_, POLLIN);
+      if (PollSockets(&pfd, 1, kSliceMs) > 0) {
+        const int fd = AcceptTcp(p.listen_fd_);
         if (fd >= 0) {
           p.Adopt(conn, fd);
           return true;
@@ -135,8 +129,8 @@ ScriptedPeer& ScriptedPeer::ExpectSilentReader(std::string what) {
     if (!p.WaitForWaitingReader(what.c_str())) return false;
     // The reader sleeps waiting for input after having taken everything: whatever it was going
     // to send in answer would have been sent before, and be here now.
-    pollfd pfd{conn.fd, POLLIN, 0};
-    if (::poll(&pfd, 1, 0) > 0) {
+    pollfd pfd = PollFor(conn.fd, POLLIN);
+    if (PollSockets(&pfd, 1, 0) > 0) {
       p.AddFailure("client sent while it should still be reading " + what);
       return false;
     }
@@ -221,7 +215,7 @@ ScriptedPeer& ScriptedPeer::ReadUntilClose() {
 ScriptedPeer& ScriptedPeer::Close() {
   return Do([](ScriptedPeer&, Connection& conn) {
     // Only the FIN here; what the client still sends is drained after the last step.
-    if (conn.fd >= 0) ::shutdown(conn.fd, SHUT_WR);
+    if (conn.fd >= 0) ::shutdown(conn.fd, kShutWrite);
     return true;
   });
 }
@@ -230,14 +224,14 @@ ScriptedPeer& ScriptedPeer::Reset() {
   return Do([](ScriptedPeer& p, Connection& conn) {
     if (conn.fd < 0) return true;
     linger lg{1, 0};
-    ::setsockopt(conn.fd, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+    ::setsockopt(conn.fd, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lg), sizeof lg);
     {
       std::lock_guard<std::mutex> lock(p.mu_);
       p.open_fds_.erase(std::remove(p.open_fds_.begin(), p.open_fds_.end(), conn.fd),
                         p.open_fds_.end());
       std::replace(p.conn_fds_.begin(), p.conn_fds_.end(), conn.fd, -1);
     }
-    ::close(conn.fd);
+    CloseSocket(conn.fd);
     conn.fd = -1;
     return true;
   });
@@ -245,7 +239,8 @@ ScriptedPeer& ScriptedPeer::Reset() {
 
 void ScriptedPeer::Adopt(Connection& conn, int fd) {
   const int one = 1;
-  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+  MakeDontWait(fd);
   std::lock_guard<std::mutex> lock(mu_);
   open_fds_.push_back(fd);
   conn.index = static_cast<int>(received_.size());
@@ -270,7 +265,7 @@ ScriptedPeer& ScriptedPeer::Use(int index) {
 ScriptedPeer& ScriptedPeer::Dial(std::function<int()> port) {
   return Do([port = std::move(port)](ScriptedPeer& p, Connection& conn) {
     const int target = port();
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = OpenTcpSocket();
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -278,8 +273,8 @@ ScriptedPeer& ScriptedPeer::Dial(std::function<int()> port) {
     if (fd < 0 || target <= 0 || target > 65535 ||
         ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
       p.AddFailure("dial: cannot connect to port " + std::to_string(target) + ": " +
-                   std::strerror(errno));
-      if (fd >= 0) ::close(fd);
+                   SocketErrorText(SocketErrno()));
+      if (fd >= 0) CloseSocket(fd);
       return false;
     }
     p.Adopt(conn, fd);
@@ -317,7 +312,7 @@ void ScriptedPeer::Run() {
   }
   // A broken script ends its side at once, so that a client still waiting for the next bytes
   // fails now instead of at its own read time-out.
-  if (aborted && conn.fd >= 0) ::shutdown(conn.fd, SHUT_WR);
+  if (aborted && conn.fd >= 0) ::shutdown(conn.fd, kShutWrite);
   {
     std::lock_guard<std::mutex> lock(mu_);
     script_done_ = true;
@@ -338,9 +333,9 @@ void ScriptedPeer::Stop() {
   stop_.store(true);
   if (thread_.joinable()) thread_.join();
   std::lock_guard<std::mutex> lock(mu_);
-  for (const int fd : open_fds_) ::close(fd);
+  for (const int fd : open_fds_) CloseSocket(fd);
   open_fds_.clear();
-  if (listen_fd_ >= 0) ::close(listen_fd_);
+  if (listen_fd_ >= 0) CloseSocket(listen_fd_);
   listen_fd_ = -1;
 }
 
@@ -379,10 +374,10 @@ void ScriptedPeer::AddFailure(const std::string& what) {
 bool ScriptedPeer::WaitReadable(int fd) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(step_timeout_ms_);
   while (!stop_.load()) {
-    pollfd pfd{fd, POLLIN, 0};
-    const int r = ::poll(&pfd, 1, kSliceMs);
+    pollfd pfd = PollFor(fd, POLLIN);
+    const int r = PollSockets(&pfd, 1, kSliceMs);
     if (r > 0) return true;
-    if (r < 0 && errno != EINTR) return false;
+    if (r < 0 && SocketErrno() != EINTR) return false;
     if (Clock::now() > deadline) return false;
   }
   return false;
@@ -412,8 +407,8 @@ bool ScriptedPeer::SendAll(Connection& conn, const void* data, size_t n) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(step_timeout_ms_);
   while (n > 0) {
     if (stop_.load() || conn.fd < 0) return false;
-    pollfd pfd{conn.fd, POLLOUT, 0};
-    const int r = ::poll(&pfd, 1, kSliceMs);
+    pollfd pfd = PollFor(conn.fd, POLLOUT);
+    const int r = PollSockets(&pfd, 1, kSliceMs);
     if (r == 0) {
       if (Clock::now() > deadline) {
         AddFailure("send: the other side did not read in time");
@@ -421,10 +416,11 @@ bool ScriptedPeer::SendAll(Connection& conn, const void* data, size_t n) {
       }
       continue;
     }
-    const ssize_t k = ::send(conn.fd, p, n, MSG_NOSIGNAL | MSG_DONTWAIT);
+    const ssize_t k = ::send(conn.fd, p, n, kMsgNoSignal | kMsgDontWait);
     if (k < 0) {
-      if (errno == EAGAIN || errno == EINTR) continue;
-      AddFailure(std::string("send: ") + std::strerror(errno));
+      const int err = SocketErrno();
+      if (err == EAGAIN || err == EINTR) continue;
+      AddFailure(std::string("send: ") + SocketErrorText(SocketErrno()));
       return false;
     }
     p += k;
@@ -436,10 +432,11 @@ bool ScriptedPeer::SendAll(Connection& conn, const void* data, size_t n) {
 bool ScriptedPeer::ReadSome(Connection& conn, std::string& out, size_t max) {
   if (conn.fd < 0 || !WaitReadable(conn.fd)) return false;
   std::string buf(max, '\0');
-  const ssize_t k = ::recv(conn.fd, buf.data(), max, MSG_DONTWAIT);
+  const ssize_t k = ::recv(conn.fd, buf.data(), static_cast<int>(max), kMsgDontWait);
   if (k < 0) {
-    if (errno == EAGAIN || errno == EINTR) return true;  // spurious wake-up: nothing yet
-    return errno == ECONNRESET;  // a reset ends the stream like a close
+    const int err = SocketErrno();
+    if (err == EAGAIN || err == EINTR) return true;  // spurious wake-up: nothing yet
+    return err == ECONNRESET;  // a reset ends the stream like a close
   }
   Record(conn, buf.data(), static_cast<size_t>(k));
   out.append(buf.data(), static_cast<size_t>(k));
@@ -452,9 +449,9 @@ bool ScriptedPeer::ReadExactly(Connection& conn, std::string& out, size_t n) {
     if (!ReadSome(conn, out, n - out.size())) return false;
     if (out.size() == before) {
       // Either end of stream or a spurious wake-up; poll tells them apart.
-      pollfd pfd{conn.fd, POLLIN, 0};
+      pollfd pfd = PollFor(conn.fd, POLLIN);
       char c;
-      if (::poll(&pfd, 1, 0) > 0 && ::recv(conn.fd, &c, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
+      if (PollSockets(&pfd, 1, 0) > 0 && ::recv(conn.fd, &c, 1, MSG_PEEK | kMsgDontWait) == 0)
         return false;
     }
   }
@@ -479,7 +476,7 @@ void ScriptedPeer::DrainAndClose(Connection& conn) {
     if (!ReadSome(conn, sink, 65536)) break;
     if (sink.empty()) {
       char c;
-      if (::recv(conn.fd, &c, 1, MSG_PEEK | MSG_DONTWAIT) != -1 || errno != EAGAIN) break;
+      if (::recv(conn.fd, &c, 1, MSG_PEEK | kMsgDontWait) != -1 || SocketErrno() != EAGAIN) break;
     }
   }
   {
@@ -487,7 +484,7 @@ void ScriptedPeer::DrainAndClose(Connection& conn) {
     open_fds_.erase(std::remove(open_fds_.begin(), open_fds_.end(), conn.fd), open_fds_.end());
     std::replace(conn_fds_.begin(), conn_fds_.end(), conn.fd, -1);
   }
-  ::close(conn.fd);
+  CloseSocket(conn.fd);
   conn.fd = -1;
 }
 
@@ -502,22 +499,22 @@ StalledListener::StalledListener() {
   // Connect non-blocking clients until one stays in the handshake: from then on the queue is
   // full and every further connect hangs as well.
   for (int i = 0; i < 64; ++i) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int fd = OpenTcpSocket(true);
     if (fd < 0) break;
     fillers_.push_back(fd);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) continue;
-    if (errno != EINPROGRESS) break;
-    pollfd pfd{fd, POLLOUT, 0};
-    if (::poll(&pfd, 1, 200) == 0) return;  // still in the handshake: the queue is full
+    if (const int err = SocketErrno(); err != EINPROGRESS && err != EAGAIN) break;
+    pollfd pfd = PollFor(fd, POLLOUT);
+    if (PollSockets(&pfd, 1, 200) == 0) return;  // still in the handshake: the queue is full
   }
-  for (const int fd : fillers_) ::close(fd);
-  ::close(listen_fd_);
+  for (const int fd : fillers_) CloseSocket(fd);
+  CloseSocket(listen_fd_);
   throw std::runtime_error("could not fill the accept queue of a loopback listener");
 }
 
 StalledListener::~StalledListener() {
-  for (const int fd : fillers_) ::close(fd);
-  if (listen_fd_ >= 0) ::close(listen_fd_);
+  for (const int fd : fillers_) CloseSocket(fd);
+  if (listen_fd_ >= 0) CloseSocket(listen_fd_);
 }
 
 }  // namespace tavo::testsupport

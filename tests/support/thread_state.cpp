@@ -1,7 +1,11 @@
 #include "tests/support/thread_state.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -10,6 +14,35 @@
 #include <thread>
 
 namespace tavo::testsupport {
+
+#ifdef _WIN32
+
+// Windows has no public way to see which call another thread is blocked in, and under wine
+// the Linux thread behind it waits inside wine's own machinery. So the Windows test programs
+// pace by time: the other thread is given kPaceMs to reach its wait, which is plenty on an
+// idle machine and the one place where these programs may be slower than their Linux twins.
+namespace {
+constexpr int kPaceMs = 100;
+}  // namespace
+
+pid_t ThisThreadId() { return static_cast<pid_t>(::GetCurrentThreadId()); }
+std::vector<long> WaitCalls() { return {}; }
+std::vector<long> ReceiveCalls() { return {}; }
+std::vector<long> AcceptCalls() { return {}; }
+long SleepCount(pid_t) { return -1; }
+
+bool WaitUntilBlockedIn(pid_t, const std::vector<long>&, int ATimeoutMs,
+                        const std::atomic<bool>* AStop, long) {
+  const auto end = std::chrono::steady_clock::now() +
+                   std::chrono::milliseconds(std::min(kPaceMs, ATimeoutMs));
+  while (std::chrono::steady_clock::now() < end) {
+    if (AStop != nullptr && AStop->load()) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+#else
 
 namespace {
 
@@ -90,5 +123,7 @@ bool WaitUntilBlockedIn(pid_t ATid, const std::vector<long>& ACalls, int ATimeou
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
+
+#endif
 
 }  // namespace tavo::testsupport

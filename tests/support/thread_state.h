@@ -1,9 +1,10 @@
 #pragma once
 // Where another thread of this process stands, as the kernel reports it: a test waits until a
 // thread sleeps inside a given system call (accept, a receive, the wait for input) instead of
-// guessing with a sleep how long the thread needs to get there. Linux only:
+// guessing with a sleep how long the thread needs to get there. On Linux:
 // /proc/self/task/<tid>/syscall names the call a sleeping thread is in, and says "running"
-// for a thread that runs or is about to run (woken, say, by the bytes it waited for).
+// for a thread that runs or is about to run (woken, say, by the bytes it waited for). The
+// Windows test programs cannot look, and wait a fixed short time instead (thread_state.cpp).
 
 #include <sys/types.h>
 
