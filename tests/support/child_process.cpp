@@ -1,15 +1,17 @@
 #include "tests/support/child_process.h"
 
-#include <arpa/inet.h>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -18,11 +20,20 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/test_sockets.h"
+
 namespace tavo::testsupport {
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+
+}  // namespace
+
+// The Windows test programs start their servers through the process host
+// (child_process_win32.cpp); everything from ServerProcess on is shared.
+#ifndef _WIN32
+namespace {
 
 enum class ChildState { kRunning, kExited, kGone };
 
@@ -166,12 +177,26 @@ void ChildProcess::Stop() {
   pid_ = -1;
 }
 
+#endif  // !_WIN32
+
 ServerProcess::ServerProcess(const std::string& prefix) : work_dir_(MakeTempDir(prefix)) {}
+
+namespace {
+// Removes a server's folder. Under wine the Linux side does it: a symbolic link whose target
+// has gone already cannot be removed from there, and the runtime's remove_all keeps trying.
+void RemoveTree(const std::string& dir) {
+#ifdef _WIN32
+  RunProgram({"/bin/rm", "-rf", dir}, std::chrono::seconds(60));
+#else
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+#endif
+}
+}  // namespace
 
 ServerProcess::~ServerProcess() {
   Stop();
-  std::error_code ec;
-  fs::remove_all(work_dir_, ec);
+  RemoveTree(work_dir_);
 }
 
 void ServerProcess::Stop() {
@@ -179,7 +204,8 @@ void ServerProcess::Stop() {
 }
 
 std::string ServerProcess::WorkFile(const std::string& name) const {
-  return (fs::path(work_dir_) / name).string();
+  // With "/" on Windows too: the name may go to a server on the Linux side (wine-tests).
+  return work_dir_ + "/" + name;
 }
 
 ChildProcess& ServerProcess::Start(std::vector<std::string> argv, bool capture_stdout) {
@@ -203,8 +229,7 @@ void ServerProcess::StartReportingPort(std::vector<std::string> argv, const std:
 void ServerProcess::Fail(const std::string& what, const std::string& why) {
   Stop();
   const std::string err = ReadWholeFile(WorkFile("stderr.log"));
-  std::error_code ec;
-  fs::remove_all(work_dir_, ec);
+  RemoveTree(work_dir_);
   throw std::runtime_error(what + ": " + why + "\n" + err);
 }
 
@@ -214,8 +239,8 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, std::chrono::mill
   ChildOptions options;
   options.argv = argv;
   options.stdin_file = stdin_file;
-  options.stdout_file = (fs::path(dir) / "out").string();
-  options.stderr_file = (fs::path(dir) / "err").string();
+  options.stdout_file = dir + "/out";
+  options.stderr_file = dir + "/err";
   ProgramResult result;
   {
     ChildProcess child(options);
@@ -229,7 +254,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, std::chrono::mill
 }
 
 int FreeLoopbackPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = OpenTcpSocket();
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -238,7 +263,7 @@ int FreeLoopbackPort() {
   if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
     port = ntohs(a.sin_port);
-  if (fd >= 0) ::close(fd);
+  if (fd >= 0) CloseSocket(fd);
   if (port == 0) throw std::runtime_error("no free loopback port");
   return port;
 }
@@ -246,25 +271,62 @@ int FreeLoopbackPort() {
 bool WaitUntilListening(int port, std::chrono::milliseconds limit) {
   const auto end = Clock::now() + limit;
   while (Clock::now() < end) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = OpenTcpSocket();
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = htons(static_cast<uint16_t>(port));
     const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0) CloseSocket(fd);
     if (ok) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return false;
 }
 
+#ifdef _WIN32
+// Below Linux's /tmp, which the Windows program sees as \tmp of its drive (wine's Z:), so that
+// a server the process host starts on Linux can be handed the same path.
+std::string MakeTempDir(const std::string& prefix) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string dir = "/tmp/" + prefix + std::to_string(::_getpid()) + "-" +
+                            std::to_string(counter++);
+    std::error_code ec;
+    if (fs::create_directory(dir, ec)) return dir;
+  }
+  throw std::runtime_error("cannot make a folder for " + prefix + " below /tmp");
+}
+#else
 std::string MakeTempDir(const std::string& prefix) {
   std::string templ = (fs::temp_directory_path() / (prefix + "XXXXXX")).string();
   std::vector<char> buf(templ.begin(), templ.end());
   buf.push_back('\0');
   if (!::mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed for " + templ);
   return std::string(buf.data());
+}
+#endif
+
+#ifdef _WIN32
+bool ServersRunAsRoot() {
+  static const bool root = RunProgram({"/usr/bin/id", "-u"}, std::chrono::seconds(30)).out == "0\n";
+  return root;
+}
+// Wine shows the Linux root as a drive, so the file is there to be seen; whether it may be run
+// is the Linux side's business.
+bool ServerProgramExists(const std::string& path) { return fs::exists(path); }
+#else
+bool ServersRunAsRoot() { return ::geteuid() == 0; }
+bool ServerProgramExists(const std::string& path) { return ::access(path.c_str(), X_OK) == 0; }
+#endif
+
+void MakeServerSymlink(const std::string& target, const std::string& link) {
+#ifdef _WIN32
+  if (RunProgram({"/bin/ln", "-s", target, link}, std::chrono::seconds(30)).exit_code != 0)
+    throw std::runtime_error("cannot make the link " + link);
+#else
+  fs::create_symlink(target, link);
+#endif
 }
 
 std::string ReadWholeFile(const std::string& path) {

@@ -97,6 +97,15 @@ int FreeLoopbackPort();
 // True once something accepts TCP connections on 127.0.0.1:port, tried until `limit`.
 bool WaitUntilListening(int port, std::chrono::milliseconds limit);
 
+// Whether the servers a test starts run as root (on Windows: the Linux side's process host),
+// and whether a program exists there to be run.
+bool ServersRunAsRoot();
+bool ServerProgramExists(const std::string& path);
+
+// A symbolic link in a folder a server serves. Wine cannot make one, so the Windows tests have
+// the Linux side make it.
+void MakeServerSymlink(const std::string& target, const std::string& link);
+
 // A fresh private folder under the system's temporary folder ("<tmp>/<prefix>XXXXXX").
 std::string MakeTempDir(const std::string& prefix);
 std::string ReadWholeFile(const std::string& path);

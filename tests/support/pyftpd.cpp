@@ -14,7 +14,7 @@ constexpr const char* kPython = "/usr/bin/python3";  // Debian's, which has pyft
 }  // namespace
 
 std::string PyFtpdScript() {
-  return (fs::path(__FILE__).parent_path() / "pyftpd_server.py").string();
+  return fs::path(__FILE__).parent_path().generic_string() + "/pyftpd_server.py";
 }
 
 PyFtpd::PyFtpd(PyFtpdOptions options)

@@ -1,9 +1,5 @@
 #include "tests/support/socks_proxies.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -32,7 +28,7 @@ std::string DanteConfig(const DanteOptions& options, const std::string& log_file
   c += "clientmethod: none\n";
   c += std::string("socksmethod: ") + (options.username_method ? "username" : "none") + "\n";
   // As root dante drops to "nobody" where it can and needs root to read the password database.
-  if (::geteuid() == 0) c += "user.privileged: root\nuser.unprivileged: nobody\n";
+  if (ServersRunAsRoot()) c += "user.privileged: root\nuser.unprivileged: nobody\n";
   // Clients from loopback only, and onward to loopback only.
   c += "client pass { from: 127.0.0.0/8 to: 127.0.0.0/8 log: connect disconnect error }\n";
   c += "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 log: connect disconnect error }\n";
@@ -44,9 +40,9 @@ std::string DanteConfig(const DanteOptions& options, const std::string& log_file
 // ---- dante ----------------------------------------------------------------------------------
 
 std::string Dante::Unavailable(const DanteOptions& options) {
-  if (::access(kDanted, X_OK) != 0)
+  if (!ServerProgramExists(kDanted))
     return "dante-server is not installed (no " + std::string(kDanted) + ")";
-  if (options.username_method && ::geteuid() != 0)
+  if (options.username_method && !ServersRunAsRoot())
     return "dante checks user names and passwords against the system's accounts, which needs "
            "root";
   return {};
@@ -94,7 +90,7 @@ std::string Dante::Log() const {
 
 std::string Socks4Server::Unavailable() {
   static const std::string why = [] {
-    if (::access(kPython, X_OK) != 0) return std::string("no ") + kPython;
+    if (!ServerProgramExists(kPython)) return std::string("no ") + kPython;
     const int status =
         RunProgram({kPython, "-c", "import twisted.protocols.socks"}, std::chrono::seconds(30))
             .exit_code;
@@ -106,7 +102,7 @@ std::string Socks4Server::Unavailable() {
 
 Socks4Server::Socks4Server(Socks4ServerOptions options) : ServerProcess("tavo-socks4-") {
   if (const std::string why = Unavailable(); !why.empty()) Fail("SOCKS 4 server", why);
-  const std::string script = (fs::path(__FILE__).parent_path() / "socks4_server.py").string();
+  const std::string script = fs::path(__FILE__).parent_path().generic_string() + "/socks4_server.py";
   std::vector<std::string> args = {kPython, "-u", script, "--log-file", WorkFile("proxy.log")};
   args.insert(args.end(), {"--max-seconds", std::to_string(options.max_seconds)});
   for (const auto& [name, address] : options.aliases)
@@ -121,8 +117,8 @@ std::string Socks4Server::Log() const {
 // ---- system account -------------------------------------------------------------------------
 
 std::string ThrowAwaySystemUser::Unavailable() {
-  if (::geteuid() != 0) return "creating a system account needs root";
-  if (::access("/usr/sbin/useradd", X_OK) != 0 || ::access("/usr/sbin/chpasswd", X_OK) != 0)
+  if (!ServersRunAsRoot()) return "creating a system account needs root";
+  if (!ServerProgramExists("/usr/sbin/useradd") || !ServerProgramExists("/usr/sbin/chpasswd"))
     return "useradd or chpasswd is missing";
   return {};
 }

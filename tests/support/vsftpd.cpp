@@ -1,7 +1,6 @@
 #include "tests/support/vsftpd.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -18,7 +17,7 @@ constexpr int kStartTries = 5;
 
 }  // namespace
 
-bool VsFtpd::CanRun() { return ::geteuid() == 0 && fs::exists(kVsFtpd); }
+bool VsFtpd::CanRun() { return ServersRunAsRoot() && fs::exists(kVsFtpd); }
 
 VsFtpd::VsFtpd(VsFtpdOptions options) : ServerProcess("tavo-vsftpd-") {
   // The anonymous user must reach the served folder through every parent.
@@ -37,7 +36,7 @@ VsFtpd::VsFtpd(VsFtpdOptions options) : ServerProcess("tavo-vsftpd-") {
   std::string failure = "no start";
   for (int attempt = 0; attempt < kStartTries; ++attempt) {
     const int port = FreeLoopbackPort();
-    std::ofstream(WorkFile("vsftpd.conf"), std::ios::trunc)
+    std::ofstream(WorkFile("vsftpd.conf"), std::ios::trunc | std::ios::binary)
         << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" << port << "\n"
         << "background=NO\nseccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\n"
         << "anonymous_enable=YES\nno_anon_password=YES\nanon_root=" << root_ << "\n"
