@@ -109,8 +109,10 @@ bool TIdSocketHandle::Accept(TIdStackSocketHandle ASocket) {
   std::string ip;
   int32_t port = 0;
   const TIdStackSocketHandle accepted = stack.Accept(ASocket, ip, port);
-  // 10004: the call was interrupted; 10038: the listener was closed by someone else.
-  if (stack.CheckResult(accepted, {Id_WSAEINTR, Id_WSAENOTSOCK})) return false;
+  // 10004: the call was interrupted; 10038: the listener was closed by someone else; 995: the
+  // same close, where Winsock cancels the blocked call instead.
+  if (stack.CheckResult(accepted, {Id_WSAEINTR, Id_WSAENOTSOCK, Id_WSA_OPERATION_ABORTED}))
+    return false;
   handle_ = accepted;
   allocated_ = true;
   RefreshLocal();

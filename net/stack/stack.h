@@ -40,6 +40,9 @@ constexpr int32_t Id_SOCKETS_PER_SET = 64;
 constexpr int32_t IdTimeoutInfinite = -2;
 
 // Error numbers callers tolerate by name.
+// 995 is Windows' "operation aborted": what a blocked call returns when its socket is closed
+// under it and Winsock cancels the call instead of interrupting it (wine does so for accept).
+constexpr int32_t Id_WSA_OPERATION_ABORTED = 995;
 constexpr int32_t Id_WSAEINTR = 10004;
 constexpr int32_t Id_WSAEBADF = 10009;
 constexpr int32_t Id_WSAEINVAL = 10022;
