@@ -9,7 +9,11 @@ namespace {
 
 rtl::TDateTime Local(time_t t) {
   tm l{};
+#ifdef _WIN32
+  localtime_s(&l, &t);
+#else
   localtime_r(&t, &l);
+#endif
   return rtl::ComposeDateTime(rtl::EncodeDate(l.tm_year + 1900, l.tm_mon + 1, l.tm_mday),
                               rtl::EncodeTime(l.tm_hour, l.tm_min, l.tm_sec % 60, 0));
 }

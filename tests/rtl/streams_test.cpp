@@ -72,9 +72,11 @@ TEST(StreamsTest, FileStreamErrorsNameTheFullPathAndTheReason) {
     TFileStream f("/nonexistent-dir/x.bin", fmCreate);
     FAIL() << "created a file in a missing folder";
   } catch (const EFCreateError& e) {
-    EXPECT_STREQ(e.what(),
-                 "Datei \"/nonexistent-dir/x.bin\" kann nicht erstellt werden. "
-                 "No such file or directory");
+    // The full path as the system spells it (on Windows with its drive and backslashes).
+    const std::string full =
+        std::filesystem::absolute("/nonexistent-dir/x.bin").make_preferred().string();
+    EXPECT_EQ(std::string(e.what()),
+              "Datei \"" + full + "\" kann nicht erstellt werden. No such file or directory");
   }
   try {
     TFileStream f("no-such-file.bin", fmOpenWrite);

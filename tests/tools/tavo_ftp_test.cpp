@@ -32,7 +32,20 @@ constexpr const char kEncodedPassword[] = "s3cr%3At%40pw";
 
 ProgramResult TavoFtp(std::vector<std::string> args) {
   args.insert(args.begin(), TAVO_FTP_PROGRAM);
+#ifdef _WIN32
+  // A Windows console program ends its text lines with CR LF; the checks read LF. A file
+  // written to standard output ("-") is bytes, kept as they are.
+  const bool bytes_out = std::find(args.begin(), args.end(), "-") != args.end();
+  ProgramResult r = testsupport::RunProgram(std::move(args), std::chrono::seconds(60));
+  const auto lf = [](std::string& text) {
+    for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+  };
+  lf(r.err);
+  if (!bytes_out) lf(r.out);
+  return r;
+#else
   return testsupport::RunProgram(std::move(args), std::chrono::seconds(60));
+#endif
 }
 
 std::string Payload() {
@@ -53,9 +66,9 @@ class TavoFtpCommand : public ::testing::Test {
         << Payload();
     const fs::path list = fs::path(server_->Root()) / "list";
     fs::create_directories(list / "a folder");
-    std::ofstream(list / "file.txt") << "12345";
-    std::ofstream(list / "two  blanks.txt") << "xy";
-    fs::create_symlink("file.txt", list / "link");
+    std::ofstream(list / "file.txt", std::ios::binary) << "12345";
+    std::ofstream(list / "two  blanks.txt", std::ios::binary) << "xy";
+    testsupport::MakeServerSymlink("file.txt", (list / "link").generic_string());
   }
   static void TearDownTestSuite() {
     delete server_;

@@ -1,10 +1,5 @@
 // The FTP control session against a scripted peer: every byte the client sends is compared.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,6 +9,7 @@
 #include "net/stack/exceptions.h"
 #include "net/tcp/reply.h"
 #include "tests/net/ftp/ftp_test_util.h"
+#include "tests/support/child_process.h"
 #include "tests/support/scripted_peer.h"
 #include "tests/support/thread_state.h"
 
@@ -25,17 +21,7 @@ using ftptest::ScriptLogin;
 using testsupport::ScriptedPeer;
 
 // A loopback port that nobody listens on (bound once, then released).
-int ClosedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
+int ClosedPort() { return testsupport::FreeLoopbackPort(); }
 
 class FtpSession : public ::testing::Test {
  protected:

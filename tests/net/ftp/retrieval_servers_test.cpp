@@ -100,9 +100,9 @@ TEST(ListingFromRealServers, EntriesOfEveryKind) {
   const auto fill = [](const std::string& root) {
     const fs::path dir = fs::path(root) / "pub";
     fs::create_directories(dir / "a folder");
-    std::ofstream(dir / "file.txt") << "12345";
-    std::ofstream(dir / "two  blanks.txt") << "xy";
-    fs::create_symlink("file.txt", dir / "link");
+    std::ofstream(dir / "file.txt", std::ios::binary) << "12345";
+    std::ofstream(dir / "two  blanks.txt", std::ios::binary) << "xy";
+    testsupport::MakeServerSymlink("file.txt", (dir / "link").generic_string());
     for (const auto& p : {dir, dir / "a folder"}) fs::permissions(p, fs::perms::owner_all |
         fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
   };

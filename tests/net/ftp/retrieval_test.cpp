@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -437,9 +439,10 @@ TEST_F(Retrieval, FileThatCannotBeCreatedFailsBeforeAnyCommand) {
     ftp.Get("f", dest, true, false);
     ADD_FAILURE() << "created a file in a missing folder";
   } catch (const rtl::EFCreateError& e) {
-    EXPECT_STREQ(e.what(), ("Datei \"" + dest +
-                            "\" kann nicht erstellt werden. No such file or directory")
-                               .c_str());
+    // The full path as the system spells it (on Windows with its drive and backslashes).
+    const std::string full = std::filesystem::absolute(dest).make_preferred().string();
+    EXPECT_EQ(std::string(e.what()),
+              "Datei \"" + full + "\" kann nicht erstellt werden. No such file or directory");
   }
   EXPECT_EQ(status.Texts(), std::vector<std::string>{});
   Finish();

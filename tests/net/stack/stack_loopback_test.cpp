@@ -248,7 +248,12 @@ TEST_F(StackLoopback, NoDelayOptionIsAccepted) {
   int32_t value = 0, length = sizeof(value);
   ASSERT_EQ(Stack().GetSockOpt(handle.Handle(), Id_IPPROTO_TCP, Id_TCP_NODELAY, &value, length), 0);
   EXPECT_NE(value, 0);
+#ifdef _WIN32
+  // Winsock hands TCP_NODELAY back as a single byte; the length says so.
+  EXPECT_TRUE(length == 1 || length == 4) << length;
+#else
   EXPECT_EQ(length, 4);
+#endif
   // An option this binding does not know is the platform's "bad option", raised by SetSockOpt.
   try {
     handle.SetSockOpt(Id_IPPROTO_TCP, 0x7777, &one, sizeof(one));

@@ -424,6 +424,10 @@ TEST(TcpWrite, ClosedHandlerRefusesRawReceiveAndSend) {
 }
 
 TEST(TcpRead, ResetByPeerRaisesTheSocketError) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the peer cannot reset under wine: its closesocket ignores an abortive linger "
+                  "and closes gracefully";
+#endif
   Gate connected;
   ScriptedPeer peer;
   // Only once the connect is done: a reset before the client's connect has read back its
