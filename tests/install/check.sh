@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The installed package as its users meet it: `cmake --install` into a scratch prefix, a
 # consumer project built against find_package(TavoNet) that fetches a file from pyftpdlib, the
-# desktop entry validated and the manual page rendered.   check.sh BUILD_DIR SOURCE_DIR
+# desktop entry validated and the manual page rendered.
+#   check.sh BUILD_DIR SOURCE_DIR [CXX_FLAGS [LINKER_FLAGS]]   (the flags of the installed build)
 set -euo pipefail
 build=$1
 src=$2
+cxx_flags=${3:-}
+linker_flags=${4:-}
 work=$(mktemp -d /tmp/tavo-install-XXXXXX)
 pid=""
 cleanup() {
@@ -31,7 +34,8 @@ grep -q "EXIT STATUS" "$work/man.txt" || {
   echo "the manual page does not render:"; cat "$work/man.txt"; exit 1; }
 
 quietly cmake -S "$src/tests/install/consumer" -B "$work/consumer" -G Ninja \
-  -DCMAKE_PREFIX_PATH="$prefix"
+  -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_FLAGS="$cxx_flags" \
+  -DCMAKE_EXE_LINKER_FLAGS="$linker_flags"
 quietly cmake --build "$work/consumer"
 
 mkdir "$work/root"
