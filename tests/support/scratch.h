@@ -3,19 +3,20 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
-#ifdef _WIN32
-#include <process.h>
-#else
+#ifndef _WIN32
 #include <unistd.h>
 #endif
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
+
+#ifdef _WIN32
+#include "tests/support/child_process.h"
+#endif
 
 namespace tavo::test {
 
@@ -24,16 +25,8 @@ class ScratchDir {
  public:
   ScratchDir() {
 #ifdef _WIN32
-    // The Windows tests run under wine, where /tmp is Linux's (the drive Z:), so a server on
-    // the Linux side can be handed the same path.
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-      const std::string dir = "/tmp/tavo-test-" + std::to_string(::_getpid()) + "-" +
-                              std::to_string(counter++);
-      std::error_code ec;
-      if (std::filesystem::create_directory(dir, ec)) path_ = dir;
-    }
-    if (path_.empty()) throw std::runtime_error("cannot make a scratch folder below /tmp");
+    // Below Linux's /tmp as the servers' folders are (see MakeTempDir).
+    path_ = testsupport::MakeTempDir("tavo-test-");
 #else
     std::string templ = "/tmp/tavo-test-XXXXXX";
     if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");

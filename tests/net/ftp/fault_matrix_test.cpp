@@ -22,6 +22,7 @@
 #include "net/stack/exceptions.h"
 #include "net/tcp/reply.h"
 #include "rtl/exception.h"
+#include "tests/net/ftp/ftp_test_util.h"
 #include "tests/support/pyftpd.h"
 #include "tests/support/scratch.h"
 
@@ -102,19 +103,6 @@ bool IsExpected(Ends ends, const std::exception& e) {
   return false;
 }
 
-// Bytes that show a dropped, doubled or shifted block.
-std::string Content(size_t size) {
-  std::string s(size, '\0');
-  uint32_t x = static_cast<uint32_t>(size) * 2654435761u + 7;
-  for (auto& c : s) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x);
-  }
-  return s;
-}
-
 // The server logs the end of every session; wait (bounded) until it has seen ours end.
 bool ServerSawTheSessionEnd(const testsupport::PyFtpd& server) {
   const auto until = Clock::now() + std::chrono::seconds(5);
@@ -126,8 +114,8 @@ bool ServerSawTheSessionEnd(const testsupport::PyFtpd& server) {
 }
 
 TEST(FaultMatrix, EveryFaultEndsAsExpectedInTimeWithTheFileInOrder) {
-  const std::string file = Content(100 * 1024);
-  const std::string slow = Content(40);
+  const std::string file = ftptest::Content(100 * 1024);
+  const std::string slow = ftptest::Content(40);
   for (const Row& row : kRows) {
     SCOPED_TRACE(std::string("fault \"") + row.fault + "\", CWD " + row.folder + ", RETR " +
                  row.file);
@@ -141,12 +129,8 @@ TEST(FaultMatrix, EveryFaultEndsAsExpectedInTimeWithTheFileInOrder) {
     const std::string dest = dest_dir / row.file;
 
     TIdFTP ftp;
-    ftp.SetHost(server.Host());
-    ftp.SetPort(server.Port());
-    ftp.SetUsername(server.Options().user);
-    ftp.SetPassword(server.Options().password);
-    ftp.SetPassive(true);
-    ftp.SetReadTimeout(kReadTimeout);
+    ftptest::AimAtServer(ftp, server.Host(), server.Port(), server.Options().user,
+                         server.Options().password, kReadTimeout);
     bool aborted = false;
     ftp.SetOnStatus([&aborted](rtl::TComponent*, TIdStatus status, const std::string&) {
       if (status == ftpAborted) aborted = true;

@@ -106,6 +106,18 @@ inline void WriteFiles(const std::string& root,
   }
 }
 
+// A client aimed at a real server on loopback with its account and read time-out.
+inline void AimAtServer(TIdFTP& ftp, const std::string& host, int port, const std::string& user,
+                        const std::string& password, int32_t read_timeout_ms,
+                        bool passive = true) {
+  ftp.SetHost(host);
+  ftp.SetPort(port);
+  ftp.SetUsername(user);
+  ftp.SetPassword(password);
+  ftp.SetPassive(passive);
+  ftp.SetReadTimeout(read_timeout_ms);
+}
+
 inline void SetLogin(TIdFTP& ftp) {
   ftp.SetUsername("u");
   ftp.SetPassword("p");

@@ -20,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using ftptest::AimAtServer;
 using ftptest::Content;
 
 const std::vector<std::pair<std::string, size_t>> kFiles = {
@@ -32,12 +33,7 @@ void FetchAll(const std::string& host, int port, const std::string& user,
               const std::string& password, bool passive,
               const std::vector<std::pair<std::string, size_t>>& files, const std::string& log) {
   TIdFTP ftp;
-  ftp.SetHost(host);
-  ftp.SetPort(port);
-  ftp.SetUsername(user);
-  ftp.SetPassword(password);
-  ftp.SetPassive(passive);
-  ftp.SetReadTimeout(20000);
+  AimAtServer(ftp, host, port, user, password, 20000, passive);
   ftp.Connect();
   test::ScratchDir dest;
   for (const auto& [name, size] : files) {
@@ -66,12 +62,8 @@ TEST(RetrievalWithPyftpd, ResumeCompletesAFileCutShort) {
   dest.Write("64k.bin", full.substr(0, 1000), 0644);
 
   TIdFTP ftp;
-  ftp.SetHost(server.Host());
-  ftp.SetPort(server.Port());
-  ftp.SetUsername(server.Options().user);
-  ftp.SetPassword(server.Options().password);
-  ftp.SetPassive(true);
-  ftp.SetReadTimeout(20000);
+  AimAtServer(ftp, server.Host(), server.Port(), server.Options().user,
+              server.Options().password, 20000);
   ftp.Connect();
   ftp.Get("64k.bin", dest / "64k.bin", false, true);
   ftp.Disconnect();
@@ -109,12 +101,7 @@ TEST(ListingFromRealServers, EntriesOfEveryKind) {
   const auto check = [](const std::string& host, int port, const std::string& user,
                         const std::string& password, const std::string& log) {
     TIdFTP ftp;
-    ftp.SetHost(host);
-    ftp.SetPort(port);
-    ftp.SetUsername(user);
-    ftp.SetPassword(password);
-    ftp.SetPassive(true);
-    ftp.SetReadTimeout(20000);
+    AimAtServer(ftp, host, port, user, password, 20000);
     ftp.Connect();
     ftp.ChangeDir("pub");
     ftp.List();
