@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
-#include <latch>
+#include <future>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -43,21 +43,23 @@ class StackLoopback : public LoopbackTest {};
 TEST_F(StackLoopback, EachThreadKeepsItsOwnLastError) {
   // Two threads fail in turn, each with its own error, and read their last error only after
   // the other one failed too.
-  std::latch first_failed(1), second_failed(1);
+  // Promises rather than std::latch: the cross-built libstdc++ 12 can lose a latch's wake-up
+  // on Windows and leave both threads waiting for good.
+  std::promise<void> first_failed, second_failed;
   int32_t first_read = 0;
   int32_t second_read = 0;
   std::thread first([&] {
     Stack().CheckResult(Stack().CloseSocket(Id_INVALID_SOCKET), {Id_WSAENOTSOCK});
-    first_failed.count_down();
-    second_failed.wait();
+    first_failed.set_value();
+    second_failed.get_future().wait();
     first_read = Stack().LastError();
   });
   std::thread second([&] {
-    first_failed.wait();
+    first_failed.get_future().wait();
     // A port beyond 16 bits is refused before the platform is asked.
     Stack().CheckResult(Stack().Bind(Id_INVALID_SOCKET, Id_PF_INET, "", 70000),
                         {platform::ws2::kWsaEInval});
-    second_failed.count_down();
+    second_failed.set_value();
     second_read = Stack().LastError();
   });
   first.join();
