@@ -9,6 +9,7 @@
 #include "resources/rtl_texts.h"
 #include "rtl/exception.h"
 #include "rtl/format.h"
+#include "rtl/paths.h"
 
 namespace tavo::rtl {
 
@@ -69,11 +70,11 @@ TFileStream::TFileStream(const std::string& path, uint32_t mode) : path_(path), 
     }
   }
   errno = 0;
-  if (file_.open(path, om) == nullptr) {
+  if (file_.open(PathFromUtf8(path), om) == nullptr) {
     const int err = errno;
     // The user sees which file, wherever the program was started from, and why.
     std::error_code ec;
-    std::string full = std::filesystem::absolute(path, ec).string();
+    std::string full = Utf8FromPath(std::filesystem::absolute(PathFromUtf8(path), ec));
     if (ec) full = path;
     const std::string why = std::strerror(err != 0 ? err : EIO);
     if (mode == fmCreate) throw EFCreateError(Format(res::kFCreateError, {full, why}));
@@ -106,7 +107,7 @@ void TFileStream::SetSize(int64_t new_size) {
   const int64_t pos = Position();
   file_.pubsync();
   std::error_code ec;
-  std::filesystem::resize_file(path_, static_cast<uintmax_t>(new_size), ec);
+  std::filesystem::resize_file(PathFromUtf8(path_), static_cast<uintmax_t>(new_size), ec);
   if (ec) throw EWriteError("Cannot set the size of \"" + path_ + "\". " + ec.message());
   Seek(std::min(pos, new_size), TSeekOrigin::soBeginning);
 }

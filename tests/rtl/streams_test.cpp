@@ -6,6 +6,7 @@
 #include <string>
 
 #include "rtl/exception.h"
+#include "rtl/paths.h"
 
 using namespace tavo::rtl;
 
@@ -102,4 +103,23 @@ TEST(StreamsTest, CopyFromCopiesAllOrACount) {
   EXPECT_EQ(part.DataString(), "Z");
   src.SetPosition(199999);
   EXPECT_THROW(part.CopyFrom(src, 2), EReadError);
+}
+
+TEST(StreamsTest, FileNamesAreUtf8WhateverTheSystemCodePage) {
+  // "Ł" lies outside the Western code page: a narrow open would name another file.
+  const std::string name = "tavo_rtl_\xC5\x81x \xC3\x84y.bin";
+  const std::filesystem::path dir = std::filesystem::temp_directory_path();
+  const std::string path = Utf8FromPath(dir / PathFromUtf8(name));
+  {
+    TFileStream f(path, fmCreate);
+    f.WriteBuffer("umlaut", 6);
+  }
+  bool found = false;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    found = found || Utf8FromPath(entry.path().filename()) == name;
+  EXPECT_TRUE(found) << "no directory entry named " << name;
+  TMemoryStream m;
+  m.LoadFromFile(path);
+  EXPECT_EQ(m.DataString(), "umlaut");
+  std::filesystem::remove(PathFromUtf8(path));
 }
