@@ -1,11 +1,12 @@
 #include "platform/files.h"
 
-#include <windows.h>
 #include <aclapi.h>
-// windows.h maps GetTempPath to its A/W variant; ours is a function of its own.
-#undef GetTempPath
 
 #include <vector>
+
+#include "platform/win32/utf16.h"
+// windows.h maps GetTempPath to its A/W variant; ours is a function of its own.
+#undef GetTempPath
 
 namespace tavo::platform {
 
@@ -35,16 +36,16 @@ std::vector<BYTE> CurrentUserSid() {
 // (inherited by everything created inside) and takes nothing from the parent folder's list: a
 // shared temporary folder (TMP set to C:\Temp) lets every user write below it. Returns the
 // system's error number, ERROR_SUCCESS once the folder has been created.
-DWORD CreatePrivateFolder(const std::string& path, PSID user) {
-  EXPLICIT_ACCESSA access{};
+DWORD CreatePrivateFolder(const std::wstring& path, PSID user) {
+  EXPLICIT_ACCESSW access{};
   access.grfAccessPermissions = FILE_ALL_ACCESS;
   access.grfAccessMode = SET_ACCESS;
   access.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
   access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
   access.Trustee.TrusteeType = TRUSTEE_IS_USER;
-  access.Trustee.ptstrName = static_cast<LPSTR>(user);
+  access.Trustee.ptstrName = static_cast<LPWSTR>(user);
   PACL acl = nullptr;
-  const DWORD aclError = ::SetEntriesInAclA(1, &access, nullptr, &acl);
+  const DWORD aclError = ::SetEntriesInAclW(1, &access, nullptr, &acl);
   if (aclError != ERROR_SUCCESS) return aclError;
   SECURITY_DESCRIPTOR descriptor;
   SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
@@ -53,7 +54,7 @@ DWORD CreatePrivateFolder(const std::string& path, PSID user) {
       ::SetSecurityDescriptorOwner(&descriptor, user, FALSE) &&
       ::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) &&
       ::SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED) &&
-      ::CreateDirectoryA(path.c_str(), &attributes);
+      ::CreateDirectoryW(path.c_str(), &attributes);
   const DWORD error = created ? ERROR_SUCCESS : ::GetLastError();
   ::LocalFree(acl);
   return error;
@@ -86,15 +87,15 @@ bool OnlyUserMayWrite(const ACL* acl, PSID user) {
 
 // An existing entry is used only when it is a real folder (a reparse point, such as a junction
 // or a symbolic link, may lead anywhere), owned by `user` and writable by nobody else.
-bool IsPrivateFolder(const std::string& path, PSID user) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+bool IsPrivateFolder(const std::wstring& path, PSID user) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return false;
   PSID owner = nullptr;
   PACL acl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT,
+  if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
                               OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
                               nullptr, &acl, nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
@@ -111,38 +112,42 @@ char PathDelimiter() { return '\\'; }
 std::string NativePath(const std::string& path) { return path; }
 
 std::string GetTempPath() {
-  // Ask for the length first, so a long path is returned whole rather than cut.
-  const DWORD needed = ::GetTempPathA(0, nullptr);
+  // Ask for the length first, so a long path is returned whole rather than cut. The wide form:
+  // the narrow one spells the folder in the system code page, and for a user named "Łukasz"
+  // under a Western code page that names a different folder ("Lukasz").
+  const DWORD needed = ::GetTempPathW(0, nullptr);
   if (needed == 0) return {};
-  std::vector<char> buffer(needed + 1);
-  const DWORD length = ::GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
+  std::vector<wchar_t> buffer(needed + 1);
+  const DWORD length = ::GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
   if (length == 0 || length >= buffer.size()) return {};
-  std::string folder(buffer.data(), length);
+  std::string folder = win32::Narrow(buffer.data(), length);
   if (folder.back() != '\\') folder += '\\';
   return folder;
 }
 
 bool DirectoryExists(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(win32::Widen(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool FileExists(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(win32::Widen(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool CreateDir(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool CreateDir(const std::string& path) {
+  return ::CreateDirectoryW(win32::Widen(path).c_str(), nullptr) != 0;
+}
 
 bool ForcePrivateDirectory(const std::string& path) {
   // The checks must see the entry itself: a trailing separator would make the system look
   // through a reparse point of that name.
-  std::string folder = path;
-  while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  std::wstring folder = win32::Widen(path);
+  while (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
   if (folder.empty()) return false;
   std::vector<BYTE> user = CurrentUserSid();
   if (user.empty()) return false;
-  if (::GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+  if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
     if (::GetLastError() != ERROR_FILE_NOT_FOUND) return false;
     // Another process may create it in between; then it gets the same checks below.
     const DWORD error = CreatePrivateFolder(folder, user.data());

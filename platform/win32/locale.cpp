@@ -1,14 +1,15 @@
 #include "platform/locale.h"
 
-#include <windows.h>
+#include "platform/win32/utf16.h"
 
 namespace tavo::platform {
 
 std::string GetLocaleAbbrevLangName() {
-  char buffer[255] = {};
-  // 0x0800: the system's default locale.
-  if (::GetLocaleInfoA(0x0800, LOCALE_SABBREVLANGNAME, buffer, 254) == 0) return {};
-  return buffer;
+  wchar_t buffer[255] = {};
+  // 0x0800: the system's default locale. The answer is three letters; the wide form is the one
+  // every Windows answers the same whatever its code page.
+  if (::GetLocaleInfoW(0x0800, LOCALE_SABBREVLANGNAME, buffer, 254) == 0) return {};
+  return win32::Narrow(std::wstring(buffer));
 }
 
 }  // namespace tavo::platform

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "platform/win32/utf16.h"
 #include "platform/ws2.h"
 #include "resources/stack_texts.h"
 #include "rtl/exception.h"
@@ -170,8 +171,8 @@ void CopyServ(const servent& AServ, TServEnt& AResult) {
 
 // Sends a whole file in one call: no length limit, no header or trailer.
 int64_t SendWholeFile(TSocket ASocket, const std::string& AFileName) {
-  const HANDLE file = ::CreateFileA(AFileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  const HANDLE file = ::CreateFileW(win32::Widen(AFileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   struct TCloser {
     HANDLE File;
@@ -187,7 +188,9 @@ int64_t SendWholeFile(TSocket ASocket, const std::string& AFileName) {
 
 int32_t WSAStartup(uint16_t AVersion) {
   if (g_library.load()) return 0;
-  const HMODULE library = ::LoadLibraryA(res::kWinsock2LibraryName);
+  // Only the system's own library: a file of that name beside the program must never load.
+  const HMODULE library =
+      win32::LoadSystemLibrary(win32::Widen(res::kWinsock2LibraryName).c_str());
   if (!library) {
     const auto error = static_cast<uint32_t>(::GetLastError());
     RaiseStubError(rtl::Format(res::kWinsock2LoadError, {res::kWinsock2LibraryName}), error);
@@ -384,11 +387,11 @@ int32_t WSAGetLastError() { return g_WSAGetLastError.load()(); }
 void WSASetLastError(int32_t AError) { g_WSASetLastError.load()(AError); }
 
 std::string SystemErrorText(uint32_t AErrorNumber) {
-  char buffer[512] = {};
+  wchar_t buffer[512] = {};
   const DWORD length =
-      ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       AErrorNumber, 0, buffer, sizeof(buffer), nullptr);
-  std::string text(buffer, length);
+      ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       AErrorNumber, 0, buffer, 512, nullptr);
+  std::string text = win32::Narrow(buffer, length);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
     text.pop_back();
   }
