@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/form_main_layout.h"
 #include "app/launch.h"
 #include "platform/files.h"
 #include "platform/locale.h"
@@ -46,10 +47,27 @@ constexpr net::TIdUseTLS kUseTLS = Named<net::TIdUseTLS>(
 
 }  // namespace
 
-TFormMain::TFormMain(QWidget* parent) : ui::TForm(parent) {
+TFormMain::TFormMain()
+    : ui::TForm(kFormMain),
+      StatusBar(Component<ui::TStatusBar>("StatusBar")),
+      Label1(Component<ui::TLabel>("Label1")),
+      Label2(Component<ui::TLabel>("Label2")),
+      BtLumaxDownload(Component<ui::TStyledButton>("BtLumaxDownload")),
+      BtLumoDownload(Component<ui::TStyledButton>("BtLumoDownload")),
+      BtDownload(Component<ui::TStyledButton>("BtDownload")),
+      BtRookDownload(Component<ui::TStyledButton>("BtRookDownload")),
+      BtBrisaKiteDownload(Component<ui::TStyledButton>("BtBrisaKiteDownload")),
+      BtExit(Component<ui::TStyledButton>("BtExit")),
+      BtUmbraDownload(Component<ui::TStyledButton>("BtUmbraDownload")),
+      ElPopupButton1(Component<ui::TStyledButton>("ElPopupButton1")),
+      ElPopupButton2(Component<ui::TStyledButton>("ElPopupButton2")),
+      Label3(Component<ui::TLabel>("Label3")),
+      Bevel1(Component<ui::TBevel>("Bevel1")),
+      ElLabel1(Component<ui::TLinkLabel>("ElLabel1")),
+      ElPopupButton3(Component<ui::TStyledButton>("ElPopupButton3")),
+      LabelVersion(Component<ui::TLabel>("LabelVersion")) {
   // The window stays hidden until the message loop shows it; all components exist before
   // FormCreate runs.
-  setupUi(this);
   CreateFtp();
   BindHandlers({
       {"BtLumaxDownloadClick", [this] { BtLumaxDownloadClick(); }},
@@ -92,7 +110,7 @@ void TFormMain::ftpStatus(rtl::TComponent* /*ASender*/, net::TIdStatus AStatus,
   if (AStatus == net::ftpAborted) transfer_aborted_ = true;
 }
 
-void TFormMain::FormCreate(QObject* /*Sender*/) {
+void TFormMain::FormCreate(ui::TForm* /*Sender*/) {
   always_download_ = true;
   // An empty answer leaves the download folder relative to the working folder, as the system
   // would after a failed query.
@@ -158,7 +176,7 @@ void TFormMain::RequestUpdater(const std::string& FileName) {
   ui::SetBusyCursor(false);
   // A failed launch has been reported by LaunchFile; the window closes either way.
   if (platform::FileExists(updater)) LaunchFile(updater);
-  close();
+  Close();
 }
 
 void TFormMain::Retrieve(const std::string& ASourceFile, const std::string& ADestFile) {
@@ -177,7 +195,7 @@ void TFormMain::BtRookDownloadClick() { RequestUpdater(res::kRookUpdater); }
 void TFormMain::BtBrisaKiteDownloadClick() { RequestUpdater(res::kBrisaKiteUpdater); }
 void TFormMain::BtUmbraDownloadClick() { RequestUpdater(res::kUmbraUpdater); }
 
-void TFormMain::BtExitClick() { close(); }
+void TFormMain::BtExitClick() { Close(); }
 
 void TFormMain::ElLabel1Click() {
   // A failure has been reported by LaunchFile.

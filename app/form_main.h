@@ -2,23 +2,21 @@
 // The launcher's main window: explanatory labels in German or English, one button per
 // instrument family, a link to the maker's web site, EXIT, the version label and a status bar.
 // Its controls, their looks, the tab order and the handler of each control come from the layout
-// resource (resources/FormMain.ui.in); its FTP client component and that component's settings
-// from resources/ftp_settings.h.in.
+// resource (resources/FormMain.ui.in, turned into the table kFormMain at build time); its FTP
+// client component and that component's settings from resources/ftp_settings.h.in.
 
 #include <string>
 
 #include "net/ftp/ftp.h"
 #include "rtl/component.h"
+#include "ui/controls.h"
 #include "ui/form.h"
-#include "ui_FormMain.h"
 
 namespace tavo::app {
 
-class TFormMain : public ui::TForm, public Ui_TFormMain {
-  Q_OBJECT
-
+class TFormMain : public ui::TForm {
  public:
-  explicit TFormMain(QWidget* parent = nullptr);
+  TFormMain();
 
   // Folder that receives the downloads: the user's temporary folder followed by the download
   // folder's name, ending in the path separator.
@@ -36,8 +34,28 @@ class TFormMain : public ui::TForm, public Ui_TFormMain {
   // button asks for.
   virtual void RequestUpdater(const std::string& FileName);
 
-  // The FTP client component, owned by the window; its status texts become the status bar's.
+  // The window's components, in their declaration order. The controls are the layout's, found
+  // by name when the window is created; the FTP client component is owned by the window and its
+  // status texts become the status bar's.
   net::TIdFTP* ftp = nullptr;
+  ui::TStatusBar* StatusBar;
+  ui::TLabel* Label1;
+  ui::TLabel* Label2;
+  ui::TStyledButton* BtLumaxDownload;
+  ui::TStyledButton* BtLumoDownload;
+  ui::TStyledButton* BtDownload;
+  ui::TStyledButton* BtRookDownload;
+  ui::TStyledButton* BtBrisaKiteDownload;
+  ui::TStyledButton* BtExit;
+  ui::TStyledButton* BtUmbraDownload;
+  ui::TStyledButton* ElPopupButton1;
+  ui::TStyledButton* ElPopupButton2;
+  ui::TLabel* Label3;
+  ui::TBevel* Bevel1;
+  ui::TLinkLabel* ElLabel1;
+  ui::TStyledButton* ElPopupButton3;
+  ui::TLabel* LabelVersion;
+
   // Handler of ftp's status events.
   void ftpStatus(rtl::TComponent* ASender, net::TIdStatus AStatus, const std::string& AStatusText);
 
@@ -52,7 +70,7 @@ class TFormMain : public ui::TForm, public Ui_TFormMain {
   void ElLabel1Click();
 
  private:
-  void FormCreate(QObject* Sender);
+  void FormCreate(ui::TForm* Sender);
   // Creates ftp with the settings of the layout resource.
   void CreateFtp();
   // One Get of the request: a transfer the server reports as aborted counts as a failure here.

@@ -1,23 +1,23 @@
 #include "app/program.h"
 
 #include "app/form_main.h"
+#include "platform/dll_search.h"
 #include "resources/app_texts.h"
 #include "ui/application.h"
 
 namespace tavo::app {
 
-int RunLauncher(int /*argc*/, char** argv, const std::function<void(TFormMain&)>& whenShown) {
-  // The application object keeps references to both for its whole life.
-  static int qtArgc = 1;
-  static char* qtArgv[] = {nullptr, nullptr};
-  qtArgv[0] = argv[0];
-  ui::TApplication application(qtArgc, qtArgv);
+int RunLauncher(int argc, char** argv, const std::function<void(TFormMain&)>& whenShown) {
+  // Before anything can load a library: only the system's own folder is searched, never the
+  // folder the program was started from (a download folder may hold anything).
+  platform::RestrictDllSearch();
+  ui::TApplication application(argc, argv);
   application.SetTitle(res::kErrorBoxTitle);
   application.SetOkCaption(res::kBoxButtonCaption);
   TFormMain form;
-  form.show();
+  form.Show();
   if (whenShown) whenShown(form);
-  return application.exec();
+  return application.Run(form);
 }
 
 }  // namespace tavo::app

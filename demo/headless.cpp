@@ -1,39 +1,37 @@
-// The demo without a display: runs the launcher as its program does, on Qt's offscreen
-// platform, presses one family's button once the window shows, and ends when the window
-// closes. A message box (the request's error box, a failed launch) is printed, closed, and
-// fails the run, as does a run that takes longer than two minutes.
+// The demo without anyone at the screen: runs the launcher as its program does (on Qt's
+// offscreen platform where there is one), presses one family's button once the window shows,
+// and ends when the window closes. A message box (the request's error box, a failed launch) is
+// printed instead of shown and fails the run, as does a run that takes longer than two minutes.
 //   tavo-online-headless <family>    family: a button's caption, e.g. Rook or "Arden, Brisa"
 
-#include <stdlib.h>
-
-#include <QAbstractButton>
-#include <QApplication>
-#include <QMessageBox>
-#include <QTimer>
+#include <cctype>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
 
 #include "app/form_main.h"
 #include "app/program.h"
-#include "ui/button.h"
+#include "ui/application.h"
 
 namespace {
 
-constexpr int kBoundMs = 120000;
+constexpr auto kBound = std::chrono::minutes(2);
 
-QAbstractButton* FamilyButton(tavo::app::TFormMain& form, const QString& family) {
-  for (QAbstractButton* button : form.findChildren<tavo::ui::TStyledButton*>()) {
-    if (button != form.BtExit && button->text().trimmed().compare(family, Qt::CaseInsensitive) == 0)
-      return button;
-  }
-  return nullptr;
+std::string Trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-QString Families(tavo::app::TFormMain& form) {
-  QStringList names;
-  for (QAbstractButton* button : form.findChildren<tavo::ui::TStyledButton*>()) {
-    if (button != form.BtExit) names << "\"" + button->text().trimmed() + "\"";
+bool SameCaption(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
   }
-  return names.join(", ");
+  return true;
 }
 
 }  // namespace
@@ -43,30 +41,39 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s <family>   (a button's caption, e.g. Rook)\n", argv[0]);
     return 2;
   }
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  const QString family = QString::fromLocal8Bit(argv[1]).trimmed();
+  const std::string family = Trimmed(argv[1]);
+  // The request runs on the window's thread; a hang anywhere in it ends here.
+  std::thread([] {
+    std::this_thread::sleep_for(kBound);
+    std::fprintf(stderr, "demo: no end within two minutes\n");
+    std::fflush(stderr);
+    std::_Exit(3);
+  }).detach();
   int failure = 0;
+  tavo::ui::SetBoxAnswer([&](const std::string& title, const std::string& text) {
+    std::string line = text;
+    for (char& c : line) c = c == '\r' ? ' ' : c;
+    std::fprintf(stderr, "demo: %s: %s\n", title.c_str(), line.c_str());
+    failure = 1;
+  });
+  tavo::ui::PreferOffscreen();
   const int code = tavo::app::RunLauncher(1, argv, [&](tavo::app::TFormMain& form) {
-    const auto fail = [&](int value, const QString& text) {
-      std::fprintf(stderr, "demo: %s\n", qPrintable(text));
-      failure = value;
-      QTimer::singleShot(0, &form, [&form] { form.close(); });
-    };
-    QAbstractButton* button = FamilyButton(form, family);
-    if (button == nullptr) {
-      fail(2, "no family \"" + family + "\"; the families are " + Families(form));
-      return;
+    std::string families;
+    for (const auto& control : form.Controls()) {
+      auto* button = dynamic_cast<tavo::ui::TStyledButton*>(control.get());
+      if (button == nullptr || button == form.BtExit) continue;
+      if (SameCaption(Trimmed(button->Caption()), family)) {
+        button->Click();
+        // The request closes the window once the updater has started; after a box it stays.
+        if (failure != 0) form.Close();
+        return;
+      }
+      families += (families.empty() ? "\"" : ", \"") + Trimmed(button->Caption()) + "\"";
     }
-    QTimer::singleShot(0, button, [button] { button->click(); });
-    auto* boxes = new QTimer(&form);
-    QObject::connect(boxes, &QTimer::timeout, [fail] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (box == nullptr || !box->isVisible()) return;
-      fail(1, box->windowTitle() + ": " + box->text().replace('\n', ' '));
-      box->buttons().front()->click();
-    });
-    boxes->start(50);
-    QTimer::singleShot(kBoundMs, &form, [fail] { fail(3, "no end within two minutes"); });
+    std::fprintf(stderr, "demo: no family \"%s\"; the families are %s\n", family.c_str(),
+                 families.c_str());
+    failure = 2;
+    form.Close();
   });
   return failure != 0 ? failure : code;
 }

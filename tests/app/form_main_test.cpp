@@ -10,12 +10,14 @@
 #include <cstring>
 
 #include "../ui/gui_support.h"
+#include "tests/support/layout_expectations.h"
 
 namespace tavo::app {
 namespace {
 
 using test::BoxWatcher;
 using test::LocaleGuard;
+using test::Native;
 
 ::testing::Environment* const gui = ::testing::AddGlobalTestEnvironment(new test::GuiEnvironment);
 
@@ -30,60 +32,29 @@ std::vector<std::string> Lines(const std::string& caption) {
   }
 }
 
-struct Look {
-  const char* name;
-  int left, top, width, height;
-  int pixelSize;
-  bool bold, underline;
-  QColor color;  // invalid: the window's text colour
-  bool autoSize;
-};
-
-const QColor kWindowText;  // invalid on purpose: "the window's text colour"
-
-// The layout table, copied here so that any change to the layout data shows up.
-const Look kLooks[] = {
-    {"Bevel1", 6, 186, 423, 49, 11, false, false, kWindowText, false},
-    {"Label1", 16, 10, 186, 42, 11, false, false, QColor(128, 0, 0), true},
-    {"Label2", 16, 152, 295, 28, 11, false, false, QColor(0, 0, 128), true},
-    {"Label3", 20, 192, 345, 28, 11, false, false, QColor(0, 0, 255), true},
-    {"ElLabel1", 284, 210, 133, 16, 13, true, true, QColor(0, 0, 255), false},
-    {"LabelVersion", 2, 508, 4, 14, 11, false, false, kWindowText, true},
-    {"StatusBar", 0, 522, 441, 19, 11, false, false, kWindowText, false},
-    {"BtLumaxDownload", 16, 240, 200, 40, 16, true, false, kWindowText, false},
-    {"BtBrisaKiteDownload", 220, 240, 200, 40, 16, true, false, kWindowText, false},
-    {"BtLumoDownload", 16, 283, 200, 40, 16, true, false, kWindowText, false},
-    {"BtDownload", 220, 283, 200, 40, 16, true, false, kWindowText, false},
-    {"BtRookDownload", 16, 326, 200, 40, 16, true, false, kWindowText, false},
-    {"ElPopupButton2", 220, 327, 200, 40, 16, true, false, kWindowText, false},
-    {"BtUmbraDownload", 16, 370, 200, 40, 16, true, false, kWindowText, false},
-    {"ElPopupButton1", 220, 370, 200, 40, 16, true, false, kWindowText, false},
-    {"ElPopupButton3", 16, 414, 200, 40, 16, true, false, kWindowText, false},
-    {"BtExit", 339, 463, 77, 25, 11, false, false, kWindowText, false},
-};
-
 TEST(FormMainLayout, WindowFrameSizeFontAndBackground) {
   LocaleGuard locale("de_DE.UTF-8");
   TFormMain form;
-  EXPECT_EQ(form.windowTitle(), QString("Norrik Tavo Online"));
-  EXPECT_EQ(form.size(), QSize(441, 541));
-  EXPECT_EQ(form.minimumSize(), QSize(441, 541));
-  EXPECT_EQ(form.maximumSize(), QSize(441, 541));
-  const Qt::WindowFlags flags = form.windowFlags();
+  QWidget& window = *Native(form);
+  EXPECT_EQ(window.windowTitle(), QString("Norrik Tavo Online"));
+  EXPECT_EQ(window.size(), QSize(441, 541));
+  EXPECT_EQ(window.minimumSize(), QSize(441, 541));
+  EXPECT_EQ(window.maximumSize(), QSize(441, 541));
+  const Qt::WindowFlags flags = window.windowFlags();
   EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
   EXPECT_TRUE(flags & Qt::WindowTitleHint);
   EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
-  EXPECT_EQ(form.font().family(), QString("Arial"));
-  EXPECT_EQ(form.font().pixelSize(), 11);
-  EXPECT_FALSE(form.font().bold());
-  EXPECT_EQ(form.palette().color(QPalette::Window), form.palette().color(QPalette::Button));
-  EXPECT_FALSE(form.isVisible()) << "the window is shown by the message loop, not at creation";
+  EXPECT_EQ(window.font().family(), QString("Arial"));
+  EXPECT_EQ(window.font().pixelSize(), 11);
+  EXPECT_FALSE(window.font().bold());
+  EXPECT_EQ(window.palette().color(QPalette::Window), window.palette().color(QPalette::Button));
+  EXPECT_FALSE(form.Visible()) << "the window is shown by the message loop, not at creation";
 
-  form.show();
-  const QRect screen = form.screen()->availableGeometry();
-  EXPECT_LE(std::abs(form.frameGeometry().center().x() - screen.center().x()), 1);
-  EXPECT_LE(std::abs(form.frameGeometry().center().y() - screen.center().y()), 1);
+  form.Show();
+  const QRect screen = window.screen()->availableGeometry();
+  EXPECT_LE(std::abs(window.frameGeometry().center().x() - screen.center().x()), 1);
+  EXPECT_LE(std::abs(window.frameGeometry().center().y() - screen.center().y()), 1);
 }
 
 TEST(FormMainLayout, EveryComponentAtItsPositionWithItsFontAndColour) {
@@ -91,10 +62,10 @@ TEST(FormMainLayout, EveryComponentAtItsPositionWithItsFontAndColour) {
     SCOPED_TRACE(localeName);
     LocaleGuard locale(localeName);
     TFormMain form;
-    const QColor windowText = form.palette().color(QPalette::WindowText);
-    for (const Look& look : kLooks) {
+    const QColor windowText = Native(form)->palette().color(QPalette::WindowText);
+    for (const test::ExpectedLook& look : test::kExpectedLooks) {
       SCOPED_TRACE(look.name);
-      auto* widget = form.findChild<QWidget*>(look.name);
+      auto* widget = Native(form)->findChild<QWidget*>(look.name);
       ASSERT_NE(widget, nullptr);
       EXPECT_EQ(widget->pos(), QPoint(look.left, look.top));
       if (look.autoSize) {
@@ -109,13 +80,15 @@ TEST(FormMainLayout, EveryComponentAtItsPositionWithItsFontAndColour) {
       EXPECT_EQ(widget->font().underline(), look.underline);
       const QPalette::ColorRole role =
           qobject_cast<QAbstractButton*>(widget) ? QPalette::ButtonText : QPalette::WindowText;
-      EXPECT_EQ(widget->palette().color(role), look.color.isValid() ? look.color : windowText);
+      EXPECT_EQ(widget->palette().color(role),
+                look.systemColor ? windowText : QColor(look.red, look.green, look.blue));
     }
-    EXPECT_EQ(form.ElLabel1->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(form.Bevel1->frameShadow(), QFrame::Sunken);
+    EXPECT_EQ(Native(form.ElLabel1)->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(Native<QFrame>(form.Bevel1)->frameShadow(), QFrame::Sunken);
     // Label3 and the link lie inside the bevel.
-    EXPECT_TRUE(form.Bevel1->geometry().contains(form.Label3->geometry()));
-    EXPECT_TRUE(form.Bevel1->geometry().contains(form.ElLabel1->geometry()));
+    const QRect bevel = Native(form.Bevel1)->geometry();
+    EXPECT_TRUE(bevel.contains(Native(form.Label3)->geometry()));
+    EXPECT_TRUE(bevel.contains(Native(form.ElLabel1)->geometry()));
   }
 }
 
@@ -140,9 +113,10 @@ TEST(FormMainTexts, GermanLocaleShowsGermanLabels) {
             "Falls die USB-Verbindung zum Messgerät nicht einwandfrei funktioniert,\r"
             "beachten Sie bitte Tipps und Hinweise unter:");
   // Each CR starts a new line on screen.
-  EXPECT_EQ(form.Label1->text().count('\n'), 8);
-  EXPECT_EQ(form.Label1->height(), form.Label1->sizeHint().height());
-  EXPECT_GE(form.Label1->height(), 9 * QFontMetrics(form.Label1->font()).lineSpacing() - 2);
+  QLabel* shown = Native<QLabel>(form.Label1);
+  EXPECT_EQ(shown->text().count('\n'), 8);
+  EXPECT_EQ(shown->height(), shown->sizeHint().height());
+  EXPECT_GE(shown->height(), 9 * QFontMetrics(shown->font()).lineSpacing() - 2);
 }
 
 TEST(FormMainTexts, EveryOtherLocaleShowsEnglishLabels) {
@@ -172,18 +146,21 @@ TEST(FormMainTexts, CaptionsVersionAndEmptyStatusBarInBothLanguages) {
     LocaleGuard locale(localeName);
     TFormMain form;
     EXPECT_EQ(form.LabelVersion->Caption(), "1.1,011");
-    EXPECT_EQ(form.LabelVersion->pos(), QPoint(2, 508));
+    EXPECT_EQ(Native(form.LabelVersion)->pos(), QPoint(2, 508));
     EXPECT_EQ(form.StatusBar->SimpleText(), "");
-    EXPECT_EQ(form.BtLumaxDownload->text(), QString("Lumax "));  // the blank stays
-    EXPECT_EQ(form.BtLumoDownload->text(), QString("Lumo"));
-    EXPECT_EQ(form.BtDownload->text(), QString("Arden, Brisa"));
-    EXPECT_EQ(form.BtRookDownload->text(), QString("Rook"));
-    EXPECT_EQ(form.BtBrisaKiteDownload->text(), QString("Brisa-Kite"));
-    EXPECT_EQ(form.BtUmbraDownload->text(), QString("Tessa"));
-    EXPECT_EQ(form.ElPopupButton1->text(), QString("Sorb"));
-    EXPECT_EQ(form.ElPopupButton2->text(), QString("Quill"));
-    EXPECT_EQ(form.ElPopupButton3->text(), QString("Wren"));
-    EXPECT_EQ(form.BtExit->text(), QString("EXIT"));
+    const auto text = [](ui::TStyledButton* button) {
+      return Native<QAbstractButton>(button)->text();
+    };
+    EXPECT_EQ(text(form.BtLumaxDownload), QString("Lumax "));  // the blank stays
+    EXPECT_EQ(text(form.BtLumoDownload), QString("Lumo"));
+    EXPECT_EQ(text(form.BtDownload), QString("Arden, Brisa"));
+    EXPECT_EQ(text(form.BtRookDownload), QString("Rook"));
+    EXPECT_EQ(text(form.BtBrisaKiteDownload), QString("Brisa-Kite"));
+    EXPECT_EQ(text(form.BtUmbraDownload), QString("Tessa"));
+    EXPECT_EQ(text(form.ElPopupButton1), QString("Sorb"));
+    EXPECT_EQ(text(form.ElPopupButton2), QString("Quill"));
+    EXPECT_EQ(text(form.ElPopupButton3), QString("Wren"));
+    EXPECT_EQ(text(form.BtExit), QString("EXIT"));
     EXPECT_TRUE(form.AlwaysDownload());
     EXPECT_EQ(form.RequestState(), 0);
   }
@@ -198,21 +175,19 @@ TEST(FormMainTexts, DownloadFolderLiesBelowTheTemporaryFolder) {
 TEST(FormMainFocus, FirstButtonHasTheFocusAndTabFollowsTheTabOrder) {
   LocaleGuard locale("de_DE.UTF-8");
   TFormMain form;
-  form.show();
-  QApplication::setActiveWindow(&form);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-  EXPECT_EQ(QApplication::focusWidget(), form.BtLumaxDownload);
+  form.Show();
+  QApplication::setActiveWindow(Native(form));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Native(form)));
+  EXPECT_EQ(QApplication::focusWidget(), Native(form.BtLumaxDownload));
 
-  const std::vector<QWidget*> order = {
-      form.BtLumoDownload, form.BtDownload,     form.BtRookDownload, form.BtBrisaKiteDownload,
-      form.BtExit,         form.BtUmbraDownload, form.ElPopupButton1, form.ElPopupButton2,
-      form.ElPopupButton3, form.BtLumaxDownload};
-  for (QWidget* expected : order) {
+  // Round the whole tab order, back to the first button.
+  for (std::size_t i = 1; i <= std::size(test::kExpectedTabOrder); ++i) {
+    const char* expected = test::kExpectedTabOrder[i % std::size(test::kExpectedTabOrder)];
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), expected) << expected->objectName().toStdString();
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), QString(expected));
   }
   // Only the buttons take the focus.
-  for (QWidget* widget : form.findChildren<QWidget*>()) {
+  for (QWidget* widget : Native(form)->findChildren<QWidget*>()) {
     if (qobject_cast<QAbstractButton*>(widget) == nullptr) {
       EXPECT_FALSE(widget->focusPolicy() & Qt::TabFocus) << widget->objectName().toStdString();
     }
@@ -229,43 +204,37 @@ class RecordingForm : public TFormMain {
 TEST(FormMainButtons, EachFamilyButtonRequestsItsUpdater) {
   LocaleGuard locale("de_DE.UTF-8");
   RecordingForm form;
-  form.show();
-  const std::pair<QAbstractButton*, const char*> table[] = {
-      {form.BtLumaxDownload, "LumaxUpdater.exe"},   {form.BtLumoDownload, "LumoUpdate.exe"},
-      {form.BtDownload, "BrisaUpdate.exe"},         {form.BtRookDownload, "RookUpdate.exe"},
-      {form.BtBrisaKiteDownload, "BrisaKiteUpdater.exe"}, {form.BtUmbraDownload, "UmbraUpdater.exe"},
-      {form.ElPopupButton1, "UmbraUpdater.exe"},    {form.ElPopupButton2, "UmbraUpdater.exe"},
-      {form.ElPopupButton3, "UmbraUpdater.exe"},
-  };
-  for (const auto& [button, file] : table) {
+  form.Show();
+  for (const auto& [button, file] : test::kExpectedUpdaters) {
     form.requested.clear();
-    QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_EQ(form.requested, std::vector<std::string>{file}) << button->objectName().toStdString();
+    QTest::mouseClick(Native(form.FindControl(button)), Qt::LeftButton);
+    EXPECT_EQ(form.requested, std::vector<std::string>{file}) << button;
   }
   // From the keyboard: Space and Enter on the focused button, once each.
   form.requested.clear();
-  form.BtRookDownload->setFocus();
-  QTest::keyClick(form.BtRookDownload, Qt::Key_Space);
-  QTest::keyClick(form.BtRookDownload, Qt::Key_Return);
+  QWidget* rook = Native(form.BtRookDownload);
+  rook->setFocus();
+  QTest::keyClick(rook, Qt::Key_Space);
+  QTest::keyClick(rook, Qt::Key_Return);
   EXPECT_EQ(form.requested, (std::vector<std::string>{"RookUpdate.exe", "RookUpdate.exe"}));
-  EXPECT_TRUE(form.isVisible());
+  EXPECT_TRUE(form.Visible());
 }
 
 TEST(FormMainButtons, LinkLabelOpensTheWebSiteInTheDesktopOpener) {
   test::RecordingOpener opener;
   LocaleGuard locale("de_DE.UTF-8");
   TFormMain form;
-  form.show();
+  form.Show();
   BoxWatcher boxes;
-  QTest::mouseClick(form.ElLabel1, Qt::LeftButton);
+  QTest::mouseClick(Native(form.ElLabel1), Qt::LeftButton);
   EXPECT_EQ(opener.Record(), form.ElLabel1->Caption() + "\n");
   EXPECT_EQ(form.ElLabel1->Caption().rfind("http://", 0), 0u);
   EXPECT_TRUE(boxes.Boxes().empty());
-  EXPECT_TRUE(form.isVisible());
+  EXPECT_TRUE(form.Visible());
 }
 
-// Runs the message loop until the program would end; false if it does not end in time.
-bool LoopEnds(const std::function<void()>& action) {
+// Runs the program's message loop until the window closes; false if it does not end in time.
+bool LoopEnds(TFormMain& form, const std::function<void()>& action) {
   bool timedOut = false;
   QTimer::singleShot(0, action);
   QTimer guard;
@@ -275,26 +244,26 @@ bool LoopEnds(const std::function<void()>& action) {
     QApplication::exit(1);
   });
   guard.start(10000);
-  const int code = QApplication::exec();
+  const int code = ui::TApplication::Instance()->Run(form);
   return !timedOut && code == 0;
 }
 
 TEST(FormMainLifecycle, ExitButtonEndsTheProgram) {
   LocaleGuard locale("de_DE.UTF-8");
   TFormMain form;
-  form.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-  EXPECT_TRUE(LoopEnds([&] { QTest::mouseClick(form.BtExit, Qt::LeftButton); }));
-  EXPECT_FALSE(form.isVisible());
+  form.Show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Native(form)));
+  EXPECT_TRUE(LoopEnds(form, [&] { QTest::mouseClick(Native(form.BtExit), Qt::LeftButton); }));
+  EXPECT_FALSE(form.Visible());
 }
 
 TEST(FormMainLifecycle, TitleBarCloseEndsTheProgram) {
   LocaleGuard locale("en_US.UTF-8");
   TFormMain form;
-  form.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-  EXPECT_TRUE(LoopEnds([&] { form.windowHandle()->close(); }));
-  EXPECT_FALSE(form.isVisible());
+  form.Show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Native(form)));
+  EXPECT_TRUE(LoopEnds(form, [&] { Native(form)->windowHandle()->close(); }));
+  EXPECT_FALSE(form.Visible());
 }
 
 TEST(FormMainScreenshots, OnePerLanguage) {
@@ -302,11 +271,11 @@ TEST(FormMainScreenshots, OnePerLanguage) {
   for (const char* localeName : {"de_DE", "en_US"}) {
     LocaleGuard locale(std::string(localeName) + ".UTF-8");
     TFormMain form;
-    form.show();
-    QApplication::setActiveWindow(&form);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.Show();
+    QApplication::setActiveWindow(Native(form));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Native(form)));
     const QString file = QString(TAVO_SCREENSHOT_DIR) + "/main-" + localeName + ".png";
-    EXPECT_TRUE(form.grab().save(file)) << file.toStdString();
+    EXPECT_TRUE(Native(form)->grab().save(file)) << file.toStdString();
   }
 }
 

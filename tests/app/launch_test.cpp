@@ -141,7 +141,7 @@ TEST(MessageBoxes, GermanTitlesAlsoInEnglishModeAndCrStartsALine) {
   test::LocaleGuard locale("en_US.UTF-8");
   TFormMain form;
   ASSERT_EQ(form.LanguageMode(), 1);
-  form.show();
+  form.Show();
 
   BoxWatcher boxes;
   ShowErrorBox("Request to Norrik Tavo Online not possible !\rAllow request to Internet and start again.");

@@ -28,14 +28,14 @@ TEST(RunLauncher, TheWindowSystemSeesNoneOfTheOptionsGivenToTheProgram) {
                   nullptr};
   bool shown = false;
   const int code = RunLauncher(8, argv, [&](TFormMain& form) {
-    shown = form.isVisible();
+    shown = form.Visible();
     EXPECT_EQ(QApplication::arguments(), QStringList{"tavo-online"});
     EXPECT_EQ(QApplication::layoutDirection(), Qt::LeftToRight);
     EXPECT_EQ(QGuiApplication::platformName(), "offscreen");
     EXPECT_TRUE(qApp->styleSheet().isEmpty());
     EXPECT_NE(QApplication::style()->name(), "windows");
     // From inside the loop: a window closed before the loop runs would not end it.
-    QTimer::singleShot(0, &form, [&form] { form.close(); });
+    QTimer::singleShot(0, [&form] { form.Close(); });
   });
   EXPECT_TRUE(shown);
   EXPECT_EQ(code, 0);

@@ -158,9 +158,10 @@ struct Launcher {
   explicit Launcher(int port) {
     form.ftp->SetHost("127.0.0.1");
     form.ftp->SetPort(port);
-    QObject::connect(form.StatusBar, &ui::TStatusBar::SimpleTextChanged,
-                     [this] { statuses.push_back(form.StatusBar->SimpleText()); });
-    form.show();
+    form.StatusBar->OnSimpleTextChanged = [this] {
+      statuses.push_back(form.StatusBar->SimpleText());
+    };
+    form.Show();
   }
   std::string Folder() const { return tmp / "Tavo_Update"; }
   Lines TakeStatuses() { return std::exchange(statuses, {}); }
@@ -199,7 +200,7 @@ TEST(RequestUpdater, FetchesBothFilesStartsTheUpdaterAndClosesTheWindow) {
     });
     probe.start(0);
     BoxWatcher boxes;
-    QTest::mouseClick(form.BtRookDownload, Qt::LeftButton);
+    QTest::mouseClick(test::Native(form.BtRookDownload), Qt::LeftButton);
     probe.stop();
 
     EXPECT_TRUE(boxes.Boxes().empty());
@@ -209,7 +210,7 @@ TEST(RequestUpdater, FetchesBothFilesStartsTheUpdaterAndClosesTheWindow) {
     ASSERT_EQ(::lstat(launcher.Folder().c_str(), &folder), 0);
     EXPECT_EQ(folder.st_mode & 07777, 0700u);
     EXPECT_EQ(AwaitFile(server.Marker()), "started\n") << "the updater was not started";
-    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.Visible());
     EXPECT_EQ(form.RequestState(), 2);
     EXPECT_FALSE(form.ftp->Connected());
     EXPECT_FALSE(ui::BusyCursor());
@@ -271,7 +272,7 @@ TEST(RequestUpdater, ANetworkFailureShowsTheErrorBoxAndLaunchesNothing) {
     BoxWatcher boxes;
     for (size_t press = 1; press <= 2; ++press) {
       SCOPED_TRACE("press " + std::to_string(press));
-      QTest::mouseClick(form.BtRookDownload, Qt::LeftButton);
+      QTest::mouseClick(test::Native(form.BtRookDownload), Qt::LeftButton);
       ASSERT_EQ(boxes.Boxes().size(), press);
       const test::SeenBox& box = boxes.Boxes().back();
       EXPECT_EQ(box.title, "Fehler");
@@ -279,7 +280,7 @@ TEST(RequestUpdater, ANetworkFailureShowsTheErrorBoxAndLaunchesNothing) {
       EXPECT_FALSE(box.busyCursor);
       EXPECT_EQ(launcher.TakeStatuses(), c.statuses);
       EXPECT_EQ(form.StatusBar->SimpleText(), c.statuses.back());
-      EXPECT_TRUE(form.isVisible());
+      EXPECT_TRUE(form.Visible());
       EXPECT_EQ(form.RequestState(), 0);
       EXPECT_FALSE(form.ftp->Connected());
       EXPECT_FALSE(ui::BusyCursor());
@@ -307,13 +308,13 @@ TEST(RequestUpdater, ASecondRequestStartedInsideARunningOneIsIgnored) {
     if (clicked || !ui::BusyCursor()) return;
     clicked = true;
     form.StatusBar->SetSimpleText("marker");
-    QTest::mouseClick(form.BtUmbraDownload, Qt::LeftButton);
+    QTest::mouseClick(test::Native(form.BtUmbraDownload), Qt::LeftButton);
     busyAfterSecondClick = ui::BusyCursor();
     statusAfterSecondClick = form.StatusBar->SimpleText();
   });
   inside.start(0);
   BoxWatcher boxes;
-  QTest::mouseClick(form.BtLumoDownload, Qt::LeftButton);
+  QTest::mouseClick(test::Native(form.BtLumoDownload), Qt::LeftButton);
   inside.stop();
 
   ASSERT_TRUE(clicked) << "the request let no pending messages through";
@@ -324,7 +325,7 @@ TEST(RequestUpdater, ASecondRequestStartedInsideARunningOneIsIgnored) {
   EXPECT_EQ(form.RequestState(), 0);
   // The guard is lifted with the end of the request: the next click runs again.
   launcher.TakeStatuses();
-  QTest::mouseClick(form.BtUmbraDownload, Qt::LeftButton);
+  QTest::mouseClick(test::Native(form.BtUmbraDownload), Qt::LeftButton);
   EXPECT_EQ(boxes.Boxes().size(), 2u);
   const Lines again = launcher.TakeStatuses();
   ASSERT_FALSE(again.empty());
@@ -362,9 +363,9 @@ TEST(RequestUpdater, ARefusedFolderEndsTheRequestBeforeAnyConnection) {
     TFormMain form;
     form.ftp->SetHost("127.0.0.1");
     form.ftp->SetPort(server.Port());
-    form.show();
+    form.Show();
     BoxWatcher boxes;
-    QTest::mouseClick(form.BtBrisaKiteDownload, Qt::LeftButton);
+    QTest::mouseClick(test::Native(form.BtBrisaKiteDownload), Qt::LeftButton);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     const test::SeenBox& box = boxes.Boxes()[0];
     EXPECT_EQ(box.title, "Fehler");
@@ -374,7 +375,7 @@ TEST(RequestUpdater, ARefusedFolderEndsTheRequestBeforeAnyConnection) {
     EXPECT_EQ(form.StatusBar->SimpleText(), "Try do create temp directory");
     EXPECT_EQ(form.RequestState(), 0);
     EXPECT_FALSE(ui::BusyCursor());
-    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.Visible());
   }
   EXPECT_EQ(ReadFile(server.Log()), "") << "the server was contacted";
 }

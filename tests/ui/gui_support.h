@@ -1,6 +1,7 @@
 #pragma once
-// Shared by the window tests: the application object on the offscreen platform, a watcher that
-// finds and closes modal boxes, and guards for the environment the window reads.
+// Shared by the Qt window tests: the application object on the offscreen platform, the Qt
+// widgets behind the window layer's controls, a watcher that finds and closes modal boxes, and
+// guards for the environment the window reads.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -22,6 +23,8 @@
 
 #include "tests/support/scratch.h"
 #include "ui/application.h"
+#include "ui/controls.h"
+#include "ui/form.h"
 
 namespace tavo::test {
 
@@ -30,11 +33,10 @@ namespace tavo::test {
 class GuiEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
+    ui::PreferOffscreen();
     static char name[] = "tavo-gui-test";
     static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<ui::TApplication>(argc, argv);
+    app_ = std::make_unique<ui::TApplication>(1, argv);
     app_->SetTitle("Fehler");
     app_->SetOkCaption("OK");
   }
@@ -43,6 +45,16 @@ class GuiEnvironment : public ::testing::Environment {
  private:
   std::unique_ptr<ui::TApplication> app_;
 };
+
+// The Qt widget behind a control or a form (the backend's handle), as the given class.
+template <typename Widget = QWidget>
+Widget* Native(const ui::TControl* control) {
+  return dynamic_cast<Widget*>(reinterpret_cast<QWidget*>(control->Handle()));
+}
+template <typename Widget = QWidget>
+Widget* Native(const ui::TForm& form) {
+  return dynamic_cast<Widget*>(reinterpret_cast<QWidget*>(form.Handle()));
+}
 
 // What a modal box showed, as seen by the watcher.
 struct SeenBox {
