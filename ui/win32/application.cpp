@@ -36,22 +36,16 @@ TApplication::~TApplication() {
 TApplication* TApplication::Instance() { return instance; }
 
 int TApplication::Run(TForm& mainForm) {
+  // A form closed before the loop starts has nothing left to wait for; otherwise its closing
+  // posts the WM_QUIT that ends the loop.
+  if (!mainForm.Visible()) return 0;
   running_main_form = &mainForm;
   MSG msg{};
-  int code = 0;
-  // A form closed before the loop starts has nothing left to wait for.
-  while (mainForm.Visible()) {
-    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) {
-      code = static_cast<int>(msg.wParam);
-      break;
-    }
-    if (got < 0) break;
-    win32::DispatchOne(msg);
-  }
+  BOOL got;
+  while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) > 0) win32::DispatchOne(msg);
   running_main_form = nullptr;
   win32::RaiseParkedException();
-  return code;
+  return got == 0 ? static_cast<int>(msg.wParam) : 1;
 }
 
 void SetBusyCursor(bool on) {

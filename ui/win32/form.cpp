@@ -87,13 +87,17 @@ void CentreOnScreen(HWND hwnd) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Stacking as the layout has it (a later control lies on top, as Label3, the bevel and the link
-// do), except that the tab stops fill their places in tab order: the dialog manager tabs
-// through the controls in their stacking order.
+// Stacking as the layout has it (a later control lies on top, as the link does on Label3),
+// except that the tab stops fill their places in tab order, since the dialog manager tabs
+// through the controls in their stacking order, and that a bevel lies below everything: it only
+// frames what lies on it, and it paints its inside.
 void ArrangeStacking(TForm& form) {
   std::vector<TControl*> order;
   for (auto it = form.Controls().rbegin(); it != form.Controls().rend(); ++it)
     order.push_back(it->get());
+  std::stable_partition(order.begin(), order.end(), [](const TControl* control) {
+    return control->Layout().Kind != TControlKind::ckBevel;
+  });
   std::vector<TControl*> stops;
   for (TControl* control : order) {
     if (control->Layout().TabOrder >= 0) stops.push_back(control);
