@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "../ui/gui_support.h"
-#include "tests/support/layout_expectations.h"
+#include "tests/support/launcher_expectations.h"
 
 namespace tavo::app {
 namespace {
@@ -19,7 +19,7 @@ using test::BoxWatcher;
 using test::LocaleGuard;
 using test::Native;
 
-::testing::Environment* const gui = ::testing::AddGlobalTestEnvironment(new test::GuiEnvironment);
+::testing::Environment* const gui = ::testing::AddGlobalTestEnvironment(new test::WindowEnvironment);
 
 std::vector<std::string> Lines(const std::string& caption) {
   std::vector<std::string> lines;

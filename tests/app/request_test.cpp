@@ -19,6 +19,7 @@
 #include "app/form_main.h"
 #include "resources/ftp_settings.h"
 #include "tests/support/child_process.h"
+#include "tests/support/launcher_expectations.h"
 #include "tests/support/pyftpd.h"
 #include "ui/application.h"
 
@@ -172,12 +173,6 @@ struct Launcher {
   Lines statuses;
 };
 
-const Lines kSuccessStatuses = {"Try do create temp directory", "Request to Norrik Tavo Online",
-                                "Verbinden mit 127.0.0.1.",     "Verbunden.",
-                                "Verbindung hergestellt",       "FTP-Transfer wird gestartet",
-                                "Transfer abgeschlossen",       "FTP-Transfer wird gestartet",
-                                "Transfer abgeschlossen",       "Verbindung wird getrennt.",
-                                "Verbindung aufgehoben."};
 
 TEST(RequestUpdater, FetchesBothFilesStartsTheUpdaterAndClosesTheWindow) {
   // Files an earlier run left, longer than what is served: replaced from their start.
@@ -214,7 +209,7 @@ TEST(RequestUpdater, FetchesBothFilesStartsTheUpdaterAndClosesTheWindow) {
     EXPECT_EQ(form.RequestState(), 2);
     EXPECT_FALSE(form.ftp->Connected());
     EXPECT_FALSE(ui::BusyCursor());
-    EXPECT_EQ(launcher.TakeStatuses(), kSuccessStatuses);
+    EXPECT_EQ(launcher.TakeStatuses(), test::kSuccessStatuses);
     EXPECT_EQ(processed, (Lines{"Request to Norrik Tavo Online", "Transfer abgeschlossen",
                                 "Transfer abgeschlossen"}));
     // No QUIT: the session ends with the closed control connection.

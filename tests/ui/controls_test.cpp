@@ -18,7 +18,7 @@ namespace {
 
 using test::Native;
 
-::testing::Environment* const gui = ::testing::AddGlobalTestEnvironment(new test::GuiEnvironment);
+::testing::Environment* const gui = ::testing::AddGlobalTestEnvironment(new test::WindowEnvironment);
 
 constexpr TFontStyle kPlain{"Arial", 11, false, false};
 constexpr TControlLayout kControls[] = {

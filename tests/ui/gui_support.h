@@ -1,6 +1,5 @@
 #pragma once
-// Shared by the Qt window tests: the application object on the offscreen platform, the Qt
-// widgets behind the window layer's controls, a watcher that finds and closes modal boxes, and
+// Shared by the Qt window tests: the Qt widgets behind the window layer's controls, a watcher that finds and closes modal boxes, and
 // guards for the environment the window reads.
 
 #include <gtest/gtest.h>
@@ -22,29 +21,12 @@
 #include <vector>
 
 #include "tests/support/scratch.h"
+#include "tests/support/window_environment.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/form.h"
 
 namespace tavo::test {
-
-// Creates the application once for the whole test program. The offscreen platform is forced:
-// window tests never open windows on a developer's display.
-class GuiEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    ui::PreferOffscreen();
-    static char name[] = "tavo-gui-test";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<ui::TApplication>(1, argv);
-    app_->SetTitle("Fehler");
-    app_->SetOkCaption("OK");
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<ui::TApplication> app_;
-};
 
 // The Qt widget behind a control or a form (the backend's handle), as the given class.
 template <typename Widget = QWidget>

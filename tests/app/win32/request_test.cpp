@@ -13,6 +13,7 @@
 #include "rtl/paths.h"
 #include "tests/app/win32/window_support.h"
 #include "tests/support/child_process.h"
+#include "tests/support/launcher_expectations.h"
 #include "tests/support/pyftpd.h"
 #include "tests/support/scratch.h"
 
@@ -22,7 +23,7 @@ namespace {
 using test::Hwnd;
 using Lines = std::vector<std::string>;
 
-::testing::Environment* const gui = ::testing::AddGlobalTestEnvironment(new test::Win32Environment);
+::testing::Environment* const gui = ::testing::AddGlobalTestEnvironment(new test::WindowEnvironment);
 
 constexpr char kUpdater[] = "RookUpdate.exe";
 constexpr char kRuntime[] = "CP210xRuntime.dll";
@@ -106,12 +107,6 @@ struct Launcher {
   bool busy_throughout = true;
 };
 
-const Lines kSuccessStatuses = {"Try do create temp directory", "Request to Norrik Tavo Online",
-                                "Verbinden mit 127.0.0.1.",     "Verbunden.",
-                                "Verbindung hergestellt",       "FTP-Transfer wird gestartet",
-                                "Transfer abgeschlossen",       "FTP-Transfer wird gestartet",
-                                "Transfer abgeschlossen",       "Verbindung wird getrennt.",
-                                "Verbindung aufgehoben."};
 
 TEST(Win32Request, AButtonPressFetchesBothFilesStartsTheUpdaterAndClosesTheWindow) {
   // The second time the temporary folder's name holds characters outside the system code page
@@ -124,7 +119,7 @@ TEST(Win32Request, AButtonPressFetchesBothFilesStartsTheUpdaterAndClosesTheWindo
     ::SendMessageW(Hwnd(launcher.form->BtRookDownload), BM_CLICK, 0, 0);
 
     EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Boxes()[0].text;
-    EXPECT_EQ(launcher.statuses, kSuccessStatuses);
+    EXPECT_EQ(launcher.statuses, test::kSuccessStatuses);
     EXPECT_TRUE(launcher.busy_throughout) << "the wait cursor is on from start to end";
     EXPECT_FALSE(ui::BusyCursor());
     EXPECT_EQ(launcher.form->RequestState(), 2);

@@ -1,6 +1,6 @@
 #pragma once
 // Shared by the Win32 window tests (run under wine on an X server that scripts/wine-tests
-// starts): the application object, reading the real windows back through USER32, finding and
+// starts): reading the real windows back through USER32, finding and
 // closing message boxes from inside their modal loop, and the environment the window reads.
 
 #include <windows.h>
@@ -21,28 +21,13 @@
 
 #include "app/form_main.h"
 #include "platform/win32/utf16.h"
+#include "tests/support/window_environment.h"
 #include "ui/application.h"
 
 namespace tavo::test {
 
 using platform::win32::Narrow;
 using platform::win32::Widen;
-
-// Creates the application object once for the whole test program, as the launcher does.
-class Win32Environment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static char name[] = "tavo-window-test";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<ui::TApplication>(1, argv);
-    app_->SetTitle("Fehler");
-    app_->SetOkCaption("OK");
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<ui::TApplication> app_;
-};
 
 inline HWND Hwnd(const ui::TControl* control) { return reinterpret_cast<HWND>(control->Handle()); }
 inline HWND Hwnd(const ui::TForm& form) { return reinterpret_cast<HWND>(form.Handle()); }

@@ -1,7 +1,11 @@
 #pragma once
-// The launcher window's layout as the tests expect it, copied here by hand so that any change
-// to the layout data (or to how the build turns it into the window's table) shows up in the
-// window tests of both backends. Pixels at 96 dpi; a self-sizing label keeps only its corner.
+// The launcher as the window tests of both backends expect it, copied here by hand so that any
+// change to the layout data (or to how the build turns it into the window's table) shows up:
+// the layout (pixels at 96 dpi; a self-sizing label keeps only its corner), the tab order, the
+// product table and the statuses of a successful request.
+
+#include <string>
+#include <vector>
 
 namespace tavo::test {
 
@@ -48,5 +52,12 @@ inline constexpr const char* kExpectedUpdaters[][2] = {
     {"ElPopupButton1", "UmbraUpdater.exe"},    {"ElPopupButton2", "UmbraUpdater.exe"},
     {"ElPopupButton3", "UmbraUpdater.exe"},
 };
+
+// The status bar's texts of a successful request against a server on 127.0.0.1, in order.
+inline const std::vector<std::string> kSuccessStatuses = {
+    "Try do create temp directory", "Request to Norrik Tavo Online", "Verbinden mit 127.0.0.1.",
+    "Verbunden.",                   "Verbindung hergestellt",        "FTP-Transfer wird gestartet",
+    "Transfer abgeschlossen",       "FTP-Transfer wird gestartet",   "Transfer abgeschlossen",
+    "Verbindung wird getrennt.",    "Verbindung aufgehoben."};
 
 }  // namespace tavo::test
