@@ -67,10 +67,21 @@ void FreeFonts(TForm::TImpl& impl) {
 // Sizes the window for the layout's client area at the form's DPI and places every control.
 void ApplyDpi(TForm& form) {
   TForm::TImpl& impl = form.Impl();
-  const RECT frame = FrameForClient(Scale(form.Layout().ClientWidth, impl.dpi),
-                                    Scale(form.Layout().ClientHeight, impl.dpi), impl.dpi);
+  const int width = Scale(form.Layout().ClientWidth, impl.dpi);
+  const int height = Scale(form.Layout().ClientHeight, impl.dpi);
+  RECT frame = FrameForClient(width, height, impl.dpi);
   ::SetWindowPos(impl.hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The frame the system really draws may differ from the one computed (a caption not yet
+  // scaled for the new DPI): the client area is what must come out right.
+  RECT client;
+  ::GetClientRect(impl.hwnd, &client);
+  if (client.right != width || client.bottom != height) {
+    ::GetWindowRect(impl.hwnd, &frame);
+    ::SetWindowPos(impl.hwnd, nullptr, 0, 0, frame.right - frame.left + width - client.right,
+                   frame.bottom - frame.top + height - client.bottom,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   for (const auto& control : form.Controls()) PlaceControl(*control);
 }
 

@@ -63,6 +63,24 @@ TEST(Win32Window, FrameClientSizeCaptionAndNoIcon) {
   form.Close();
 }
 
+// Moved to a monitor of another DPI, the window takes the frame Windows suggests and lays its
+// controls and fonts out anew for that DPI.
+TEST(Win32Window, FollowsAMoveToAMonitorOfAnotherDpi) {
+  TFormMain form;
+  const HWND window = Hwnd(form);
+  const UINT dpi = test::DpiOf(window) == 144 ? 96 : 144;
+  RECT suggested{10, 10, 10 + ::MulDiv(600, static_cast<int>(dpi), 96), 10 + ::MulDiv(700, static_cast<int>(dpi), 96)};
+  ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+  RECT client;
+  ::GetClientRect(window, &client);
+  EXPECT_EQ(client.right, ::MulDiv(441, static_cast<int>(dpi), 96));
+  EXPECT_EQ(client.bottom, ::MulDiv(541, static_cast<int>(dpi), 96));
+  const RECT exit = test::ClientRect(Hwnd(form.BtExit));
+  EXPECT_EQ(exit.left, ::MulDiv(339, static_cast<int>(dpi), 96));
+  EXPECT_EQ(exit.bottom - exit.top, ::MulDiv(25, static_cast<int>(dpi), 96));
+  EXPECT_EQ(test::FontOf(Hwnd(form.BtLumaxDownload)).lfHeight, -::MulDiv(16, static_cast<int>(dpi), 96));
+}
+
 TEST(Win32Window, EveryControlWhereTheLayoutPutsItWithItsFontAndColour) {
   TFormMain form;
   const HWND window = Hwnd(form);
