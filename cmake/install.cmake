@@ -1,17 +1,25 @@
 # What `cmake --install` puts where, the CMake package of the network library (TavoNet, target
-# Tavo::net), and the Debian package made by CPack (scripts/package).
+# Tavo::net), and the packages made by CPack (scripts/package): the Debian package, and on
+# Windows the installer and the portable zip (cmake/windows-package.cmake).
 include(CMakePackageConfigHelpers)
 
 # --- programs ------------------------------------------------------------------------------
+# The component "programs" is what a user gets; the Windows packages hold it alone. On Windows
+# the programs sit at the top of the install folder, as Windows programs do.
+if(WIN32)
+  set(TAVO_PROGRAM_DIR .)
+else()
+  set(TAVO_PROGRAM_DIR ${CMAKE_INSTALL_BINDIR})
+endif()
 if(TARGET tavo-online)
-  install(TARGETS tavo-online RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS tavo-online RUNTIME DESTINATION ${TAVO_PROGRAM_DIR} COMPONENT programs)
   if(NOT WIN32)
     install(FILES resources/tavo-online.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES resources/tavo-online.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   endif()
 endif()
-install(TARGETS tavo-ftp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tavo-ftp RUNTIME DESTINATION ${TAVO_PROGRAM_DIR} COMPONENT programs)
 if(NOT WIN32)
   install(FILES docs/tavo-ftp.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
@@ -47,7 +55,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/TavoNetConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/TavoNetConfigVersion.cmake
         DESTINATION ${TAVO_CMAKE_DIR})
 
-# --- Debian package ------------------------------------------------------------------------
+# --- packages ------------------------------------------------------------------------------
 set(CPACK_PACKAGE_NAME "norrik-tavo-online")
 set(CPACK_PACKAGE_VENDOR "Norrik")
 set(CPACK_PACKAGE_CONTACT "Norrik software <software@tavo.example>")
@@ -58,18 +66,22 @@ set(CPACK_PACKAGE_DESCRIPTION
 server and starts it. tavo-ftp is a command-line FTP downloader (passive and active mode,\n\
 resume, explicit TLS, FTP and SOCKS proxies, listings). The static network library and its CMake package\n\
 (find_package(TavoNet)) are included for programs of one's own.")
-set(CPACK_GENERATOR "DEB")
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from the shared libraries actually linked
-# Not linked but used: the desktop's opener for the web link and non-program files, and a
-# font metric-compatible with the one the window's layout was drawn for. A program built
-# against the library's CMake package links OpenSSL too, so it needs OpenSSL's development
-# files (the programs themselves need only libssl3, which Depends names).
-if(TAVO_WITH_TLS)
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation, libssl-dev")
-else()
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation")
-endif()
 set(CPACK_STRIP_FILES ON)
+if(WIN32)
+  include(cmake/windows-package.cmake)   # the installer and the portable zip
+else()
+  set(CPACK_GENERATOR "DEB")
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from the shared libraries actually linked
+  # Not linked but used: the desktop's opener for the web link and non-program files, and a
+  # font metric-compatible with the one the window's layout was drawn for. A program built
+  # against the library's CMake package links OpenSSL too, so it needs OpenSSL's development
+  # files (the programs themselves need only libssl3, which Depends names).
+  if(TAVO_WITH_TLS)
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation, libssl-dev")
+  else()
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation")
+  endif()
+endif()
 include(CPack)
