@@ -22,8 +22,9 @@ set(CPACK_GENERATOR "NSIS;ZIP")
 set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};programs;/")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "Norrik Tavo Online")
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "NorrikTavoOnline")
-# CPack's own NSIS script installs for all users with administrator rights, in English, and
-# offers PATH changes; ours installs per user, speaks German too and upgrades in place.
+# CPack's own NSIS script installs for all users with administrator rights, offers PATH changes
+# and asks its own questions in English; ours installs per user, in German or English, and
+# upgrades in place.
 set(CPACK_MODULE_PATH ${PROJECT_SOURCE_DIR}/cmake/nsis)
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/tavo-online.ico)
