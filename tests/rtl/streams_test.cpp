@@ -3,7 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "rtl/exception.h"
 #include "rtl/paths.h"
@@ -88,6 +96,74 @@ TEST(StreamsTest, FileStreamErrorsNameTheFullPathAndTheReason) {
               "Datei " + full + " kann nicht geöffnet werden. No such file or directory");
   }
 }
+
+#ifndef _WIN32
+// The message of the EWriteError an action raises ("" when it raises none).
+std::string WriteErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const EWriteError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+// The same in a child process whose files may not grow beyond `limit` bytes (SIGXFSZ ignored,
+// so the write fails with EFBIG instead of ending the process).
+std::string WriteErrorUnderSizeLimit(rlim_t limit, const std::function<void()>& action) {
+  int fds[2];
+  if (::pipe(fds) != 0) return "no pipe";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(fds[0]);
+    const rlimit small{limit, limit};
+    ::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const std::string message = WriteErrorOf(action);
+    ssize_t unused = ::write(fds[1], message.data(), message.size());
+    (void)unused;
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  std::string message;
+  char buf[512];
+  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) message.append(buf, static_cast<size_t>(n));
+  ::close(fds[0]);
+  ::waitpid(child, nullptr, 0);
+  return message;
+}
+
+// Each way the system refuses bytes raises, at the call that finds it out, with the file's
+// full path and the system's reason: a write at once, buffered bytes at the close.
+TEST(StreamsTest, RefusedWritesRaiseWithTheFileAndTheReason) {
+  const std::string big(100000, 'x');
+  const std::string path = TempPath("limited.bin");
+  const std::string full = "Datei \"/dev/full\" kann nicht geschrieben werden. No space left on device";
+  EXPECT_EQ(WriteErrorOf([&] {
+              TFileStream f("/dev/full", fmCreate);
+              f.WriteBuffer(big.data(), static_cast<int64_t>(big.size()));
+            }),
+            full);
+  EXPECT_EQ(WriteErrorOf([&] {
+              TFileStream f("/dev/full", fmCreate);
+              EXPECT_EQ(f.Write("abc", 3), 3) << "buffered";
+              f.Close();
+            }),
+            full);
+  EXPECT_EQ(WriteErrorUnderSizeLimit(1000, [&] {
+              TFileStream f(path, fmCreate);
+              f.WriteBuffer(big.data(), static_cast<int64_t>(big.size()));
+            }),
+            "Datei \"" + path + "\" kann nicht geschrieben werden. File too large");
+  EXPECT_EQ(WriteErrorUnderSizeLimit(1000, [&] {
+              TMemoryStream m;
+              m.WriteBuffer(big.data(), static_cast<int64_t>(big.size()));
+              m.SaveToFile(path);
+            }),
+            "Datei \"" + path + "\" kann nicht geschrieben werden. File too large");
+  std::filesystem::remove(path);
+}
+#endif
 
 TEST(StreamsTest, CopyFromCopiesAllOrACount) {
   TMemoryStream src;
