@@ -575,7 +575,8 @@ int Ls(const Options& o, Console& err) {
     return kNetworkFailure;
   }
   if (o.raw) {
-    for (const std::string& line : ftp.ListLines().Items()) std::printf("%s\n", line.c_str());
+    const rtl::TPackedLines& lines = ftp.ListLines();
+    for (int i = 0; i < lines.Count(); ++i) std::printf("%s\n", std::string(lines[i]).c_str());
   } else {
     const net::TIdFTPListItems& items = *ftp.ListingItems();
     for (int i = 0; i < items.Count(); ++i) {
