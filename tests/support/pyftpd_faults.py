@@ -232,3 +232,29 @@ def _data_slow(base):
                 self.ioloop.call_later(0.05, send, dc, at + 1)
             _with_data_channel(self, send)
     return Handler
+
+
+@fault("retr-announces-less")
+def _retr_announces_less(base):
+    # Announces half the file's size and sends all of it.
+    class Handler(base):
+        def ftp_RETR(self, file):
+            data = _read(file)
+            self.respond("150 Opening BINARY mode data connection for %s (%d bytes)."
+                         % (file, len(data) // 2))
+
+            def send(dc):
+                dc.cmd = "RETR"
+                dc.push(data)
+                dc.close_when_done()
+            _with_data_channel(self, send)
+    return Handler
+
+
+@fault("rest-ignored")
+def _rest_ignored(base):
+    # Takes the restart marker and forgets it: every transfer starts at byte 0.
+    class Handler(base):
+        def ftp_REST(self, line):
+            self.respond("350 Restarting at %s." % line)
+    return Handler
