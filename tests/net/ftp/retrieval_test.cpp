@@ -26,11 +26,13 @@
 #include "rtl/exception.h"
 #include "rtl/streams.h"
 #include "tests/net/ftp/ftp_test_util.h"
-#include "platform/ws2.h"
 #include "tests/support/scratch.h"
 #include "tests/support/scripted_peer.h"
-#include "tests/support/test_sockets.h"
 #include "tests/support/thread_state.h"
+#ifndef _WIN32
+// (Winsock's headers would turn TIdSocketHandle::SetPort into SetPortA.)
+#include "tests/support/test_sockets.h"
+#endif
 
 namespace tavo::net {
 namespace {
