@@ -146,6 +146,13 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Help and version: a text that standard output did not take is no success either.
+[[noreturn]] void ExitAfterPrinting(const std::string& text) {
+  std::fputs(text.c_str(), stdout);
+  const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+  std::exit(written ? kSuccess : kLocalFile);
+}
+
 int32_t Milliseconds(const char* option, const char* text) {
   int32_t v = 0;
   if (!rtl::TryStrToInt(text, v) || v < 0)
@@ -281,8 +288,8 @@ Options ParseCommand(int argc, char** argv) {
       case kNoProgress: o.progress = false; break;
       case 'q': o.quiet = true; break;
       case 'v': o.verbose = true; break;
-      case 'h': std::fputs(kHelp, stdout); std::exit(kSuccess);
-      case kVersion: std::printf("tavo-ftp %s\n", TAVO_VERSION); std::exit(kSuccess);
+      case 'h': ExitAfterPrinting(kHelp);
+      case kVersion: ExitAfterPrinting(std::string("tavo-ftp ") + TAVO_VERSION + "\n");
       default: {
         // Never echo an option's value: it may be a password.
         std::string name;
@@ -726,14 +733,10 @@ bool IsTerminal(std::FILE* f) {
 
 int Run(int argc, char** argv) {
   Console err(stderr);
-  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::fputs(kHelp, stdout);
-    return kSuccess;
-  }
-  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("tavo-ftp %s\n", TAVO_VERSION);
-    return kSuccess;
-  }
+  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
+    ExitAfterPrinting(kHelp);
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0)
+    ExitAfterPrinting(std::string("tavo-ftp ") + TAVO_VERSION + "\n");
   try {
     if (argc < 2 || (std::strcmp(argv[1], "get") != 0 && std::strcmp(argv[1], "ls") != 0))
       throw UsageError(argc < 2 ? "no command given" : "unknown command (get or ls)");
