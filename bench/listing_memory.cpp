@@ -6,9 +6,6 @@
 //
 //   tavo_bench_listing_memory
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,31 +15,14 @@
 #include <string>
 #include <thread>
 
+#include "bench/bench_support.h"
 #include "net/ftp/ftp.h"
 #include "net/ftp/listing.h"
 
 namespace {
 
-long PeakRssKiB() {
-  rusage ru{};
-  getrusage(RUSAGE_SELF, &ru);
-  return ru.ru_maxrss;  // KiB on Linux
-}
-
-int Listen(int& port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 1) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-    std::perror("listen");
-    std::exit(2);
-  }
-  port = ntohs(a.sin_port);
-  return fd;
-}
+using tavo::bench::ListenLoopback;
+using tavo::bench::PeakRssKiB;
 
 void SendAll(int fd, const std::string& bytes) {
   for (size_t done = 0; done < bytes.size();) {
@@ -57,7 +37,7 @@ void SendAll(int fd, const std::string& bytes) {
 class ListingServer {
  public:
   ListingServer(std::string line, size_t total) : line_(std::move(line)), total_(total) {
-    control_ = Listen(port_);
+    control_ = ListenLoopback(port_);
     thread_ = std::thread([this] { Run(); });
   }
   ~ListingServer() {
@@ -78,7 +58,7 @@ class ListingServer {
         const std::string command = pending.substr(0, 4);
         if (command == "PASV") {
           int port = 0;
-          data_ = Listen(port);
+          data_ = ListenLoopback(port);
           SendAll(c, "227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
                          std::to_string(port % 256) + ").\r\n");
         } else if (command == "LIST") {

@@ -174,20 +174,26 @@ def _retr_426(base):
     return Handler
 
 
+def _announce_and_send(handler, file, announced, data):
+    """Answers RETR announcing `announced` bytes, sends `data`, closes the data connection and
+    reports success."""
+    handler.respond("150 Opening BINARY mode data connection for %s (%d bytes)."
+                    % (file, announced))
+
+    def send(dc):
+        dc.cmd = "RETR"
+        dc.push(data)
+        dc.close_when_done()
+    _with_data_channel(handler, send)
+
+
 @fault("data-closed-early")
 def _data_closed_early(base):
     # Announces the size, sends a part, closes the data connection and reports success.
     class Handler(base):
         def ftp_RETR(self, file):
             data = _read(file)
-            self.respond("150 Opening BINARY mode data connection for %s (%d bytes)."
-                         % (file, len(data)))
-
-            def send(dc):
-                dc.cmd = "RETR"
-                dc.push(data[:len(data) // 3])
-                dc.close_when_done()
-            _with_data_channel(self, send)
+            _announce_and_send(self, file, len(data), data[:len(data) // 3])
     return Handler
 
 
@@ -240,14 +246,7 @@ def _retr_announces_less(base):
     class Handler(base):
         def ftp_RETR(self, file):
             data = _read(file)
-            self.respond("150 Opening BINARY mode data connection for %s (%d bytes)."
-                         % (file, len(data) // 2))
-
-            def send(dc):
-                dc.cmd = "RETR"
-                dc.push(data)
-                dc.close_when_done()
-            _with_data_channel(self, send)
+            _announce_and_send(self, file, len(data) // 2, data)
     return Handler
 
 

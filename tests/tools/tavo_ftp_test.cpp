@@ -468,25 +468,19 @@ TEST(TavoFtpServerText, ControlCharactersAreShownEscaped) {
   const std::string name = "evil\x1b]0;owned\x07\xc2\x9b" "2J.txt";
   const std::string line = "-rw-r--r-- 1 u g 5 Jan 02 2020 " + name;
   testsupport::ScriptedPeer peer;
-  peer.Send("220 ready\r\n")
-      .ExpectLine("USER anonymous")
-      .Send("230 in\r\n")
-      .ExpectLine("TYPE I")
-      .Send("200 ok\r\n")
-      .ExpectLine("SYST")
-      .Send("215 UNIX\r\n")
-      .ExpectLine("CWD gone")
-      .Send("550 No\x1b[2J such\x9b folder.\r\n")
-      .ReadUntilClose();
-  for (int i = 1; i <= 2; ++i) {
-    peer.Accept()
-        .Send("220 ready\r\n")
+  const auto login = [&peer]() -> testsupport::ScriptedPeer& {
+    return peer.Send("220 ready\r\n")
         .ExpectLine("USER anonymous")
         .Send("230 in\r\n")
         .ExpectLine("TYPE I")
         .Send("200 ok\r\n")
         .ExpectLine("SYST")
-        .Send("215 UNIX\r\n")
+        .Send("215 UNIX\r\n");
+  };
+  login().ExpectLine("CWD gone").Send("550 No\x1b[2J such\x9b folder.\r\n").ReadUntilClose();
+  for (int i = 1; i <= 2; ++i) {
+    peer.Accept();
+    login()
         .ExpectLine("PASV")
         .Do(net::ftptest::PasvReply())
         .Accept()

@@ -123,4 +123,13 @@ inline void SetLogin(TIdFTP& ftp) {
   ftp.SetPassword("p");
 }
 
+// Starts the peer and connects a passive client to it with the login of ScriptLogin.
+inline void ConnectPassive(TIdFTP& ftp, testsupport::ScriptedPeer& peer) {
+  peer.Start();
+  SetLogin(ftp);
+  ftp.SetPassive(true);
+  AimAt(ftp, peer);
+  ftp.Connect();
+}
+
 }  // namespace tavo::net::ftptest

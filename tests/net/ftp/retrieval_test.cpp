@@ -362,12 +362,8 @@ TEST(RetrievalSize, BinaryTransfersEndWhereTheServerSaid) {
       p.Use(1).Send(r.data).Close().Use(0).Send("226 ok\r\n");
     }
     p.ReadUntilClose();
-    p.Start();
     TIdFTP client;
-    ftptest::SetLogin(client);
-    client.SetPassive(true);
-    ftptest::AimAt(client, p);
-    client.Connect();
+    ftptest::ConnectPassive(client, p);
     rtl::TMemoryStream dest;
     dest.WriteBuffer(r.local.data(), static_cast<int64_t>(r.local.size()));
     std::optional<Ends> ended;
@@ -471,12 +467,8 @@ TEST_F(Retrieval, DestinationAndResumeRules) {
       p.ExpectLine("RETR f").Send("150 ok\r\n").Use(1).Send("new").Close().Use(0).Send("226 ok\r\n");
     }
     p.ReadUntilClose();
-    p.Start();
     TIdFTP client;
-    ftptest::SetLogin(client);
-    client.SetPassive(true);
-    ftptest::AimAt(client, p);
-    client.Connect();
+    ftptest::ConnectPassive(client, p);
     test::ScratchDir d;
     const std::string dest = d / "f";
     if (r.existing) d.Write("f", *r.existing, 0644);
