@@ -174,26 +174,20 @@ def _retr_426(base):
     return Handler
 
 
-def _announce_and_send(handler, file, announced, data):
-    """Answers RETR announcing `announced` bytes, sends `data`, closes the data connection and
-    reports success."""
-    handler.respond("150 Opening BINARY mode data connection for %s (%d bytes)."
-                    % (file, announced))
-
-    def send(dc):
-        dc.cmd = "RETR"
-        dc.push(data)
-        dc.close_when_done()
-    _with_data_channel(handler, send)
-
-
 @fault("data-closed-early")
 def _data_closed_early(base):
     # Announces the size, sends a part, closes the data connection and reports success.
     class Handler(base):
         def ftp_RETR(self, file):
             data = _read(file)
-            _announce_and_send(self, file, len(data), data[:len(data) // 3])
+            self.respond("150 Opening BINARY mode data connection for %s (%d bytes)."
+                         % (file, len(data)))
+
+            def send(dc):
+                dc.cmd = "RETR"
+                dc.push(data[:len(data) // 3])
+                dc.close_when_done()
+            _with_data_channel(self, send)
     return Handler
 
 
@@ -237,16 +231,6 @@ def _data_slow(base):
                 dc.push(data[at:at + 1])
                 self.ioloop.call_later(0.05, send, dc, at + 1)
             _with_data_channel(self, send)
-    return Handler
-
-
-@fault("retr-announces-less")
-def _retr_announces_less(base):
-    # Announces half the file's size and sends all of it.
-    class Handler(base):
-        def ftp_RETR(self, file):
-            data = _read(file)
-            _announce_and_send(self, file, len(data) // 2, data)
     return Handler
 
 

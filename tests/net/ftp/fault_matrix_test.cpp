@@ -33,7 +33,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 enum class Ends { kSuccess, kReply, kConvert, kPasv, kTimeout, kClosed, kLineTooLong,
-                  kReplyTooLong, kIncomplete, kTooLong, kAborted };
+                  kReplyTooLong, kIncomplete, kAborted };
 
 // Get returns normally from a transfer the server reports aborted and says so with the status
 // ftpAborted; like the launcher, each row takes that as a failure.
@@ -77,7 +77,6 @@ const std::vector<Row> kRows = {
   {"",                          "pub",     "missing.bin", Ends::kReply,        550, nullptr, FileLeft::kEmpty},
   {"retr-426-after-part",       "pub",     "file.bin",    Ends::kAborted,      0,   "Transfer abgebrochen", FileLeft::kPart},
   {"data-closed-early",         "pub",     "file.bin",    Ends::kIncomplete,   0,   "Übertragung unvollständig: 34133 von 102400 angekündigten Bytes empfangen.", FileLeft::kPart},
-  {"retr-announces-less",       "pub",     "file.bin",    Ends::kTooLong,      0,   "Übertragung zu lang: mehr als die angekündigten 51200 Bytes empfangen.", FileLeft::kPart},
   {"control-dropped-after-150", "pub",     "file.bin",    Ends::kClosed,       0,   kClosed, FileLeft::kPart},
   {"long-reply-line",           "pub",     "file.bin",    Ends::kLineTooLong,  0,   "Max. Zeilenlänge überschritten.", FileLeft::kNone},
   {"endless-multiline-reply",   "pub",     "file.bin",    Ends::kReplyTooLong, 0,   "Die Antwort des Servers ist länger als 1048576 Bytes und wird nicht weiter gelesen.", FileLeft::kNone},
@@ -99,7 +98,6 @@ bool IsExpected(Ends ends, const std::exception& e) {
       return dynamic_cast<const EIdReadLnMaxLineLengthExceeded*>(&e) != nullptr;
     case Ends::kReplyTooLong: return dynamic_cast<const EIdReplyTooLong*>(&e) != nullptr;
     case Ends::kIncomplete: return dynamic_cast<const EIdFTPTransferIncomplete*>(&e) != nullptr;
-    case Ends::kTooLong: return dynamic_cast<const EIdFTPTransferTooLong*>(&e) != nullptr;
     case Ends::kAborted: return dynamic_cast<const TransferAborted*>(&e) != nullptr;
   }
   return false;
