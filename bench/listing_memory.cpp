@@ -72,7 +72,9 @@ class ListingServer {
           ::close(data_);
           SendAll(c, "226 Done.\r\n");
         } else {
-          SendAll(c, command == "USER" ? "230 in\r\n" : command == "SYST" ? "215 UNIX\r\n" : "200 ok\r\n");
+          SendAll(c, command == "USER"   ? "230 in\r\n"
+                     : command == "SYST" ? "215 UNIX\r\n"
+                                         : "200 ok\r\n");
         }
       }
     }
@@ -110,8 +112,9 @@ void RunOne(const char* shape, const std::string& line, tavo::net::TIdFTPListFor
   const long listed = PeakRssKiB();
   const int entries = ftp.ListLines().Count() > 0 ? ftp.ListingItems()->Count() : 0;
   const long built = PeakRssKiB();
-  std::printf("10 MiB of %-24s %s\n  peak RSS +%ld KiB for the lines, +%ld KiB more for %d entries\n",
-              shape, outcome.c_str(), listed - before, built - listed, entries);
+  std::printf(
+      "10 MiB of %-24s %s\n  peak RSS +%ld KiB for the lines, +%ld KiB more for %d entries\n",
+      shape, outcome.c_str(), listed - before, built - listed, entries);
   ftp.Disconnect();
 }
 

@@ -14,7 +14,7 @@ enum class TPathKind {
   pkMissing,  // nothing, or a symbolic link to nothing
   pkFile,     // a regular file
   pkFolder,
-  pkOther,    // a device, a FIFO, a socket, a terminal: written in place, never replaced
+  pkOther,  // a device, a FIFO, a socket, a terminal: written in place, never replaced
 };
 TPathKind PathKind(const std::string& path);
 

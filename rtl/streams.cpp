@@ -86,14 +86,15 @@ TFileStream::TFileStream(const std::string& path, uint32_t mode) : path_(path), 
   errno = 0;
   if (file_.open(PathFromUtf8(path), om) == nullptr) {
     const int err = errno;
-    if (mode == fmCreate) throw EFCreateError(Format(res::kFCreateError, {FullPath(path), Reason(err)}));
+    if (mode == fmCreate)
+      throw EFCreateError(Format(res::kFCreateError, {FullPath(path), Reason(err)}));
     throw EFOpenError(Format(res::kFOpenError, {FullPath(path), Reason(err)}));
   }
 }
 
 TFileStream::~TFileStream() {
-  // Only a stream given up on gets here still open: its writer has already failed, or
-  // does not keep the file.
+  // A reader, or a writer given up on (it failed already, or keeps nothing), gets here with
+  // the file open; there is nobody to tell about a failure now.
   file_.close();
 }
 
@@ -134,7 +135,8 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
   errno = 0;
   // The file buffer writes through the system in a loop, so fewer bytes than asked means the
   // system refused the rest; errno says why.
-  const int64_t written = static_cast<int64_t>(file_.sputn(static_cast<const char*>(buffer), count));
+  const int64_t written =
+      static_cast<int64_t>(file_.sputn(static_cast<const char*>(buffer), count));
   if (written != count) RaiseWriteError(errno);
   return written;
 }

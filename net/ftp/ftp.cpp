@@ -261,8 +261,8 @@ rtl::TDateTime TIdFTP::ParseMdtmTime(const std::string& AText) {
     return true;
   };
   int32_t year, month, day, hour, minute, second, millisecond = 0;
-  if (!digits(0, 4, year) || !digits(4, 2, month) || !digits(6, 2, day) ||
-      !digits(8, 2, hour) || !digits(10, 2, minute) || !digits(12, 2, second))
+  if (!digits(0, 4, year) || !digits(4, 2, month) || !digits(6, 2, day) || !digits(8, 2, hour) ||
+      !digits(10, 2, minute) || !digits(12, 2, second))
     return 0;
   if (value.size() > 14) {
     // A fraction of a second, as many digits as the server likes; milliseconds are kept.

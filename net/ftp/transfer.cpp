@@ -153,7 +153,8 @@ class ListingSink : public rtl::TStream {
  private:
   void AddLine() {
     if (lines_.Count() >= TIdFTP::kMaxListingLines)
-      throw EIdFTPListingTooLarge(rtl::Format(res::kFtpListingTooManyLines, {TIdFTP::kMaxListingLines}));
+      throw EIdFTPListingTooLarge(
+          rtl::Format(res::kFtpListingTooManyLines, {TIdFTP::kMaxListingLines}));
     if (!partial_.empty() && partial_.back() == '\r') partial_.pop_back();
     lines_.Add(partial_);
     partial_.clear();
@@ -256,8 +257,7 @@ void TIdFTP::Get(const std::string& ASourceFile, rtl::TStream& ADest, bool AResu
     remote_size = RemoteSize(ASourceFile);
     const int64_t local_size = ADest.Position();
     if (remote_size >= 0 && local_size > remote_size)
-      throw EIdFTPLocalFileLarger(
-          rtl::Format(res::kFtpLocalFileLarger, {local_size, remote_size}));
+      throw EIdFTPLocalFileLarger(rtl::Format(res::kFtpLocalFileLarger, {local_size, remote_size}));
   }
   if (remote_size < 0 || ADest.Position() < remote_size) {
     RunDataTransfer(res::kFtpCmdRetr + ASourceFile, ADest, AResume, remote_size);
@@ -389,9 +389,8 @@ void TIdFTP::OpenPassiveDataConnection(const std::string& AAddress, int32_t APor
   CopyDataSettings();
 
   // Only the port of the reply is trusted unless told otherwise: the data goes to the host we
-  // are already talking to (through a proxy: the host we asked the proxy for).
-  // The proxy is asked for the host it was asked for by the control connection: an FTP proxy
-  // in the server's place serves the data too.
+  // are already talking to (through a SOCKS proxy: the host the control connection asked it
+  // for, so that an FTP proxy in the server's place serves the data too).
   std::string host = AAddress;
   if (!trust_pasv_address_) {
     if (via_socks || control == nullptr || control->SocketHandle() == nullptr)

@@ -164,8 +164,8 @@ void ParseHostPort(const char* option, const std::string& text, std::string& hos
                    int32_t& port) {
   // The host is shown (statuses, errors); a login written into it would be shown with it.
   if (text.find('@') != std::string::npos)
-    throw UsageError(std::string(option) +
-                     " takes HOST:PORT only; give the proxy's login with its user and password options");
+    throw UsageError(std::string(option) + " takes HOST:PORT only; give the proxy's login with " +
+                     "its user and password options");
   const size_t colon = text.rfind(':');
   host = text.substr(0, colon);
   if (colon != std::string::npos &&
@@ -369,7 +369,8 @@ class StdoutStream : public rtl::TStream {
 
  private:
   [[noreturn]] static void Fail() {
-    throw rtl::EWriteError(std::string("standard output: ") + std::strerror(errno != 0 ? errno : EIO));
+    throw rtl::EWriteError(std::string("standard output: ") +
+                           std::strerror(errno != 0 ? errno : EIO));
   }
   int64_t written_ = 0;
 };
@@ -518,7 +519,8 @@ void Configure(TIdFTP& ftp, const Options& o, Console& err, Session& session) {
     ftp.SetIOHandler(handler);
   }
   session.verbose = o.verbose;
-  ftp.SetOnStatus([&err, &session](rtl::TComponent*, net::TIdStatus status, const std::string& text) {
+  ftp.SetOnStatus([&err, &session](rtl::TComponent*, net::TIdStatus status,
+                                   const std::string& text) {
     if (status == net::ftpTransfer) {
       session.transferred = session.in_transfer = true;
     } else if (status == net::ftpReady && session.in_transfer) {
@@ -557,7 +559,8 @@ int Get(const Options& o, Console& err) {
   Progress progress(err, o.progress.value_or(IsTerminal(stderr)) && !o.quiet);
 
   // Local refusals come before any connection: nothing is sent for a file we would not write.
-  const platform::TPathKind kind = to_stdout ? platform::TPathKind::pkOther : platform::PathKind(o.dest);
+  const platform::TPathKind kind =
+      to_stdout ? platform::TPathKind::pkOther : platform::PathKind(o.dest);
   if (kind == platform::TPathKind::pkFolder) {
     err.Line("tavo-ftp: " + o.dest + " is a folder; give a file name as DEST");
     return kLocalFile;
@@ -694,7 +697,8 @@ int Ls(const Options& o, Console& err) {
     // Byte for byte for a program that reads them; a terminal gets no raw control characters.
     const bool terminal = IsTerminal(stdout);
     const rtl::TPackedLines& lines = ftp.ListLines();
-    for (int i = 0; i < lines.Count(); ++i) emit(terminal ? Printable(lines[i]) : std::string(lines[i]));
+    for (int i = 0; i < lines.Count(); ++i)
+      emit(terminal ? Printable(lines[i]) : std::string(lines[i]));
   } else {
     const net::TIdFTPListItems& items = *ftp.ListingItems();
     for (int i = 0; i < items.Count(); ++i) {
