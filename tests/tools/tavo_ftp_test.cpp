@@ -84,7 +84,8 @@ class TavoFtpCommand : public ::testing::Test {
     std::ofstream(list / "two  blanks.txt", std::ios::binary) << "xy";
     testsupport::MakeServerSymlink("file.txt", (list / "link").generic_string());
     fs::create_directories(fs::path(server_->Root()) / "evil");
-    testsupport::MakeServerSymlink("file.txt", (fs::path(server_->Root()) / "evil" / "evil\x1b]0;owned\x07\xc2\x9b").generic_string());
+    // ASCII only: the Windows programs hand file names over in their code page.
+    testsupport::MakeServerSymlink("file.txt", (fs::path(server_->Root()) / "evil/evil\x1b]0;owned\x07").generic_string());
   }
   static void TearDownTestSuite() {
     delete server_;
@@ -422,9 +423,9 @@ TEST_F(TavoFtpCommand, ControlCharactersFromTheServerAreShownEscaped) {
   const ProgramResult refused = TavoFtp({"ls", "ftp://127.0.0.1:" + std::to_string(peer.Port()) + "/"});
   EXPECT_NE(refused.err.find("530: No\\x1b[2J access\\x9b."), std::string::npos) << refused.err;
   const ProgramResult ls = TavoFtp({"ls", Url("evil/")});
-  EXPECT_NE(ls.out.find(" evil\\x1b]0;owned\\x07\\xc2\\x9b -> file.txt\n"), std::string::npos) << ls.out;
+  EXPECT_NE(ls.out.find(" evil\\x1b]0;owned\\x07 -> file.txt\n"), std::string::npos) << ls.out;
   const ProgramResult raw = TavoFtp({"ls", "--raw", Url("evil/")});
-  EXPECT_NE(raw.out.find(" evil\x1b]0;owned\x07\xc2\x9b -> file.txt\n"), std::string::npos) << raw.out;
+  EXPECT_NE(raw.out.find(" evil\x1b]0;owned\x07 -> file.txt\n"), std::string::npos) << raw.out;
   for (const std::string& text : {refused.err, ls.out}) EXPECT_EQ(text.find('\x1b'), std::string::npos);
 }
 
