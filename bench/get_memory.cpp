@@ -3,20 +3,13 @@
 // memory whole, so the growth stays small whatever its size (bench/ftp-vs-curl.sh serves
 // files of 8 MiB and 1 GiB).
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <cstdlib>
 
+#include "bench/bench_support.h"
 #include "net/ftp/ftp.h"
 
-namespace {
-long PeakRssKiB() {
-  rusage ru{};
-  getrusage(RUSAGE_SELF, &ru);
-  return ru.ru_maxrss;  // KiB on Linux
-}
-}  // namespace
+using tavo::bench::PeakRssKiB;
 
 int main(int argc, char** argv) {
   if (argc != 7) {

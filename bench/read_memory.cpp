@@ -8,9 +8,6 @@
 //   tavo_bench_read_memory            8 MiB and 1 GiB
 //   tavo_bench_read_memory <bytes>    one size
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "net/tcp/connection.h"
 #include "rtl/streams.h"
 
@@ -30,28 +28,13 @@ namespace {
 
 uint8_t PatternByte(int64_t i) { return static_cast<uint8_t>((i * 131 + (i >> 16) * 7 + 17) & 0xFF); }
 
-long PeakRssKiB() {
-  rusage ru{};
-  getrusage(RUSAGE_SELF, &ru);
-  return ru.ru_maxrss;  // KiB on Linux
-}
+using tavo::bench::PeakRssKiB;
 
 // Accepts one connection, sends `total` pattern bytes and closes.
 class Sender {
  public:
   explicit Sender(int64_t total) : total_(total) {
-    listen_fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listen_fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::listen(listen_fd_, 1) != 0) {
-      std::perror("sender");
-      std::exit(2);
-    }
-    socklen_t len = sizeof a;
-    ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    listen_fd_ = tavo::bench::ListenLoopback(port_);
     thread_ = std::thread([this] { Run(); });
   }
   ~Sender() {

@@ -34,8 +34,8 @@ set(TAVO_NET_PUBLIC_HEADERS
   net/tcp/antifreeze.h net/tcp/buffer.h net/tcp/component.h net/tcp/connection.h
   net/tcp/intercept.h net/tcp/iohandler.h net/tcp/reply.h
   net/tls/tls.h
-  rtl/component.h rtl/datetime.h rtl/exception.h rtl/format.h rtl/persistent.h rtl/streams.h
-  rtl/strings.h)
+  rtl/component.h rtl/datetime.h rtl/exception.h rtl/format.h rtl/packed_lines.h
+  rtl/persistent.h rtl/streams.h rtl/strings.h)
 foreach(header ${TAVO_NET_PUBLIC_HEADERS})
   get_filename_component(dir ${header} DIRECTORY)
   install(FILES ${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tavo/${dir})

@@ -47,6 +47,9 @@ inline constexpr const char kFtpPasvInvalidPort[] =
 inline constexpr const char kFtpAcceptTimeout[] =
     "Der Server hat innerhalb von %d ms keine Datenverbindung geöffnet.";
 inline constexpr const char kFtpAcceptAborted[] = "Warten auf die Datenverbindung abgebrochen.";
+// Active mode: taking the server's data connection failed: the socket error number.
+inline constexpr const char kFtpAcceptFailed[] =
+    "Die Datenverbindung des Servers konnte nicht angenommen werden (Socket-Fehler # %d).";
 // Active mode cannot work through a SOCKS proxy: the server would have to reach us directly.
 inline constexpr const char kFtpActiveThroughSocks[] =
     "Aktiver Modus (PORT) ist über einen SOCKS-Proxy nicht möglich; bitte passiven Modus verwenden.";
@@ -54,6 +57,16 @@ inline constexpr const char kFtpActiveThroughSocks[] =
 // A transfer that ended short of the size the server announced: bytes received, announced.
 inline constexpr const char kFtpTransferIncomplete[] =
     "Übertragung unvollständig: %d von %d angekündigten Bytes empfangen.";
+// A transfer that brought more than the server announced (or than the file on the server
+// holds): the most bytes the transfer may bring.
+inline constexpr const char kFtpTransferTooLong[] =
+    "Übertragung zu lang: mehr als die angekündigten %d Bytes empfangen.";
+// A resume whose local file is larger than the server's: local size, remote size.
+inline constexpr const char kFtpLocalFileLarger[] =
+    "Die lokale Datei ist mit %d Bytes größer als die Datei auf dem Server (%d Bytes) und "
+    "kann nicht fortgesetzt werden.";
+// A SIZE reply 213 whose text is no size: the text.
+inline constexpr const char kFtpSizeReplyInvalid[] = "Ungültige Antwort auf SIZE: \"%s\".";
 
 // Transfer commands and the separators of their arguments.
 inline constexpr const char kFtpCmdPasv[] = "PASV";
@@ -61,8 +74,15 @@ inline constexpr const char kFtpCmdPort[] = "PORT ";
 inline constexpr const char kFtpCmdRest[] = "REST ";
 inline constexpr const char kFtpCmdRetr[] = "RETR ";
 inline constexpr const char kFtpCmdList[] = "LIST";
+inline constexpr const char kFtpCmdSize[] = "SIZE ";
+inline constexpr const char kFtpCmdMdtm[] = "MDTM ";
+// What a command shown to a person carries instead of the password.
+inline constexpr const char kFtpMaskedPassword[] = "***";
 // A listing beyond the bound: the bound in MiB.
 inline constexpr const char kFtpListingTooLarge[] =
     "Die Verzeichnisliste ist größer als %d MiB und wird nicht gelesen.";
+// A listing of more lines than a listing object keeps: the bound.
+inline constexpr const char kFtpListingTooManyLines[] =
+    "Die Verzeichnisliste hat mehr als %d Zeilen und wird nicht gelesen.";
 
 }  // namespace tavo::res

@@ -11,6 +11,9 @@ inline constexpr const char kListIndexError[] = "List index out of bounds (%d)";
 // A file stream that cannot be made: the full path, then the system's reason.
 inline constexpr const char kFCreateError[] = "Datei \"%s\" kann nicht erstellt werden. %s";
 inline constexpr const char kFOpenError[] = "Datei %s kann nicht geöffnet werden. %s";
+// A write (or the flush or close that completes it) that the system refused: the full path,
+// then the system's reason.
+inline constexpr const char kFWriteError[] = "Datei \"%s\" kann nicht geschrieben werden. %s";
 
 // Text that is no number under the runtime's conversion rules.
 inline constexpr const char kInvalidInteger[] = "'%s' is not a valid integer value";

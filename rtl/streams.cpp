@@ -58,6 +58,20 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+
+// The file's absolute path, so the user sees which file wherever the program was started from.
+std::string FullPath(const std::string& path) {
+  std::error_code ec;
+  std::string full = Utf8FromPath(std::filesystem::absolute(PathFromUtf8(path), ec));
+  return ec ? path : full;
+}
+
+// The system's words for an error; a failure that left no error number is an I/O error.
+std::string Reason(int error) { return std::strerror(error != 0 ? error : EIO); }
+
+}  // namespace
+
 TFileStream::TFileStream(const std::string& path, uint32_t mode) : path_(path), mode_(mode) {
   std::ios_base::openmode om = std::ios_base::binary;
   if (mode == fmCreate) {
@@ -72,17 +86,41 @@ TFileStream::TFileStream(const std::string& path, uint32_t mode) : path_(path), 
   errno = 0;
   if (file_.open(PathFromUtf8(path), om) == nullptr) {
     const int err = errno;
-    // The user sees which file, wherever the program was started from, and why.
-    std::error_code ec;
-    std::string full = Utf8FromPath(std::filesystem::absolute(PathFromUtf8(path), ec));
-    if (ec) full = path;
-    const std::string why = std::strerror(err != 0 ? err : EIO);
-    if (mode == fmCreate) throw EFCreateError(Format(res::kFCreateError, {full, why}));
-    throw EFOpenError(Format(res::kFOpenError, {full, why}));
+    if (mode == fmCreate)
+      throw EFCreateError(Format(res::kFCreateError, {FullPath(path), Reason(err)}));
+    throw EFOpenError(Format(res::kFOpenError, {FullPath(path), Reason(err)}));
   }
 }
 
-TFileStream::~TFileStream() { file_.close(); }
+TFileStream::~TFileStream() {
+  // A reader, or a writer given up on (it failed already, or keeps nothing), gets here with
+  // the file open; there is nobody to tell about a failure now.
+  file_.close();
+}
+
+void TFileStream::RaiseWriteError(int error) const {
+  throw EWriteError(Format(res::kFWriteError, {FullPath(path_), Reason(error)}));
+}
+
+void TFileStream::Flush() {
+  if (!unflushed_) return;
+  errno = 0;
+  if (file_.pubsync() != 0) RaiseWriteError(errno);
+  unflushed_ = false;
+}
+
+void TFileStream::Close() {
+  if (!file_.is_open()) return;
+  int error = 0;
+  errno = 0;
+  // The buffer's last bytes go out here, and some file systems (network, quota) report a
+  // full disk only when the file is closed.
+  if (unflushed_ && file_.pubsync() != 0) error = errno != 0 ? errno : EIO;
+  unflushed_ = false;
+  errno = 0;
+  if (file_.close() == nullptr && error == 0) error = errno != 0 ? errno : EIO;
+  if (error != 0) RaiseWriteError(error);
+}
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
   if (count <= 0) return 0;
@@ -92,10 +130,20 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
   if (mode_ != fmCreate && (mode_ & 0x3) == fmOpenRead) return 0;
-  return static_cast<int64_t>(file_.sputn(static_cast<const char*>(buffer), count));
+  if (!file_.is_open()) RaiseWriteError(EBADF);
+  unflushed_ = true;
+  errno = 0;
+  // The file buffer writes through the system in a loop, so fewer bytes than asked means the
+  // system refused the rest; errno says why.
+  const int64_t written =
+      static_cast<int64_t>(file_.sputn(static_cast<const char*>(buffer), count));
+  if (written != count) RaiseWriteError(errno);
+  return written;
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  // Seeking writes the buffer out, and its result would otherwise say only "no position".
+  Flush();
   const std::ios_base::seekdir dir = origin == TSeekOrigin::soBeginning ? std::ios_base::beg
                                      : origin == TSeekOrigin::soCurrent ? std::ios_base::cur
                                                                         : std::ios_base::end;
@@ -105,7 +153,6 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 void TFileStream::SetSize(int64_t new_size) {
   const int64_t pos = Position();
-  file_.pubsync();
   std::error_code ec;
   std::filesystem::resize_file(PathFromUtf8(path_), static_cast<uintmax_t>(new_size), ec);
   if (ec) throw EWriteError("Cannot set the size of \"" + path_ + "\". " + ec.message());
@@ -171,6 +218,7 @@ void TMemoryStream::SaveToStream(TStream& dest) const {
 void TMemoryStream::SaveToFile(const std::string& path) const {
   TFileStream f(path, fmCreate);
   SaveToStream(f);
+  f.Close();
 }
 
 }  // namespace tavo::rtl

@@ -21,6 +21,9 @@ class TStream {
   // Moves the position; returns the new position.
   virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
   virtual void SetSize(int64_t new_size) = 0;
+  // Hands what the stream still buffers to where it goes; raises when that fails. Nothing to
+  // do for a stream without a buffer of its own.
+  virtual void Flush() {}
 
   int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
   void SetPosition(int64_t pos) { Seek(pos, TSeekOrigin::soBeginning); }
@@ -43,24 +46,39 @@ enum TFileMode : uint32_t {
   fmCreate = 0xFF00,  // create anew, or empty an existing file; read and write
 };
 
+// Every write is checked, the buffered ones too: a write the system takes only in part or
+// refuses (a full disk, a quota, a file-size limit, an I/O error) raises EWriteError
+// 'Datei "<full path>" kann nicht geschrieben werden. <reason>' at the call that finds it out,
+// which may be a later Write, Seek, Flush or Close. Whoever keeps what was written must call
+// Close: some file systems report a full disk only there, and a destructor cannot raise.
 class TFileStream : public TStream {
  public:
   // Raises EFCreateError 'Datei "<full path>" kann nicht erstellt werden. <reason>' or
   // EFOpenError "Datei <full path> kann nicht geöffnet werden. <reason>".
   TFileStream(const std::string& path, uint32_t mode);
+  // Closes the file if Close has not; a failure there goes unreported.
   ~TFileStream() override;
 
   int64_t Read(void* buffer, int64_t count) override;
+  // Returns count, or raises EWriteError.
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   void SetSize(int64_t new_size) override;
 
+  // Hands everything written so far to the system.
+  void Flush() override;
+  // Flushes and closes; the stream cannot be used afterwards. Calling it again does nothing.
+  void Close();
+
   const std::string& FileName() const { return path_; }
 
  private:
+  [[noreturn]] void RaiseWriteError(int error) const;
+
   std::string path_;
   std::filebuf file_;
   uint32_t mode_;
+  bool unflushed_ = false;
 };
 
 class TMemoryStream : public TStream {

@@ -1,6 +1,9 @@
 #include "net/ftp/ftp.h"
 
+#include <algorithm>
+
 #include "net/stack/exceptions.h"
+#include "net/tcp/trim.h"
 #include "resources/ftp_texts.h"
 #include "resources/tls_texts.h"
 #include "rtl/convert.h"
@@ -25,7 +28,7 @@ TIdFTP::TIdFTP(rtl::TComponent* AOwner)
       tls_settings_(std::make_unique<TIdTLSSettings>()),
       proxy_settings_(std::make_unique<TIdFtpProxySettings>()),
       login_reply_(std::make_unique<TIdRFCReply>()),
-      list_lines_(std::make_unique<rtl::TStringList>()) {
+      list_lines_(std::make_unique<rtl::TPackedLines>()) {
   SetPort(21);  // through the setter, as a derived client may watch it
   passive_ = false;
   transfer_type_ = ftBinary;
@@ -50,6 +53,9 @@ void TIdFTP::Connect(bool AAutoLogin, int32_t ATimeout) {
       SetHost(proxy_settings_->Host());
       SetPort(proxy_settings_->Port());
     }
+    // Data connections go where this one goes (see OpenPassiveDataConnection), and no slower.
+    control_host_ = Host();
+    connect_timeout_ = ATimeout;
     try {
       TIdTCPClient::Connect(ATimeout);
     } catch (...) {
@@ -223,6 +229,64 @@ bool TIdFTP::ProbeResume() {
   // The probe set a restart marker; take it back so the next transfer starts at 0.
   SendCmd(res::kFtpCmdRestReset, int16_t{-1});
   return resume_supported_;
+}
+
+int64_t TIdFTP::RemoteSize(const std::string& AFileName) {
+  const int16_t code = SendCmd(res::kFtpCmdSize + AFileName, {213, 500, 502, 550});
+  if (code != 213) return -1;
+  const rtl::TStringList& text = LastReply().Text();
+  const std::string value = text.Count() > 0 ? tcp_detail::TrimBlanks(text[0]) : std::string();
+  int64_t size = -1;
+  // Digits only: the runtime's signs and hexadecimal prefixes are no size a server sends.
+  if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos ||
+      !rtl::TryStrToInt64(value, size))
+    throw EIdFTPReplyFormatError(rtl::Format(res::kFtpSizeReplyInvalid, {value}));
+  return size;
+}
+
+rtl::TDateTime TIdFTP::RemoteModified(const std::string& AFileName) {
+  if (SendCmd(res::kFtpCmdMdtm + AFileName, {213, 500, 502, 550}) != 213) return 0;
+  const rtl::TStringList& text = LastReply().Text();
+  return ParseMdtmTime(text.Count() > 0 ? text[0] : std::string());
+}
+
+rtl::TDateTime TIdFTP::ParseMdtmTime(const std::string& AText) {
+  const std::string value = tcp_detail::TrimBlanks(AText);
+  const auto digits = [&](size_t at, size_t count, int32_t& out) {
+    out = 0;
+    for (size_t i = at; i < at + count; ++i) {
+      if (i >= value.size() || value[i] < '0' || value[i] > '9') return false;
+      out = out * 10 + (value[i] - '0');
+    }
+    return true;
+  };
+  int32_t year, month, day, hour, minute, second, millisecond = 0;
+  if (!digits(0, 4, year) || !digits(4, 2, month) || !digits(6, 2, day) || !digits(8, 2, hour) ||
+      !digits(10, 2, minute) || !digits(12, 2, second))
+    return 0;
+  if (value.size() > 14) {
+    // A fraction of a second, as many digits as the server likes; milliseconds are kept.
+    const size_t fraction = value.size() - 15;
+    int32_t unused = 0;
+    if (value[14] != '.' || fraction == 0 || !digits(15, fraction, unused)) return 0;
+    digits(15, std::min<size_t>(fraction, 3), millisecond);
+    for (size_t i = fraction; i < 3; ++i) millisecond *= 10;
+  }
+  rtl::TDateTime date = 0, time = 0;
+  // A leap second reads as :59, as the clock does.
+  if (!rtl::TryEncodeDate(year, month, day, date) ||
+      !rtl::TryEncodeTime(hour, minute, second == 60 ? 59 : second, millisecond, time))
+    return 0;
+  return rtl::ComposeDateTime(date, time);
+}
+
+std::string TIdFTP::CommandForDisplay(const std::string& ALine) {
+  // The command word in any letter case, as servers take it; everything after it is hidden.
+  const std::string word = ALine.substr(0, ALine.find(' '));
+  std::string upper = word;
+  for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  if (upper + " " != res::kFtpCmdPass || word.size() == ALine.size()) return ALine;
+  return word + " " + res::kFtpMaskedPassword;
 }
 
 void TIdFTP::DoAfterGet(rtl::TStream*& VStream) {

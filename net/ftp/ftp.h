@@ -17,6 +17,8 @@
 #include "net/tcp/connection.h"
 #include "net/tcp/reply.h"
 #include "net/tls/tls.h"
+#include "rtl/datetime.h"
+#include "rtl/packed_lines.h"
 #include "rtl/persistent.h"
 #include "rtl/streams.h"
 #include "rtl/strings.h"
@@ -98,6 +100,19 @@ class TIdFTP : public TIdTCPClient {
   int16_t SendRawCommand(const std::string& ALine);
   // Whether the server takes restart markers; asked once in the component's life.
   bool ProbeResume();
+  // SIZE: the file's size on the server in bytes, or -1 when the server answers 550 or does
+  // not know the command (500, 502). Other refusals raise EIdProtocolReplyError, a 213 reply
+  // that holds no size EIdFTPReplyFormatError. Servers count in the current transfer type.
+  int64_t RemoteSize(const std::string& AFileName);
+  // MDTM: the file's last change in UTC, or 0 when the server cannot say (550, 500, 502, or a
+  // 213 reply that is no time "YYYYMMDDhhmmss[.fraction]").
+  rtl::TDateTime RemoteModified(const std::string& AFileName);
+  // The time of an MDTM reply's text; 0 when it is none.
+  static rtl::TDateTime ParseMdtmTime(const std::string& AText);
+  // A command line as it may be shown to a person (a trace, a log): the argument of PASS,
+  // whatever it holds, is replaced by "***". Passwords are never searched for in text, where
+  // a short one ("a") would match everywhere and so give itself away.
+  static std::string CommandForDisplay(const std::string& ALine);
 
   // --- retrieval ---------------------------------------------------------------------------
   // Retrieves ASourceFile into the local file ADestFile. An existing file is replaced when
@@ -107,14 +122,19 @@ class TIdFTP : public TIdTCPClient {
   void Get(const std::string& ASourceFile, const std::string& ADestFile,
            bool ACanOverwrite = false, bool AResume = false);
   // Retrieves ASourceFile into ADest from its current position; raises OnAfterGet afterwards.
+  // A binary resume first asks the file's size (SIZE): a destination already larger raises
+  // EIdFTPLocalFileLarger before anything is sent, one of the same size is complete (nothing
+  // is transferred), and the transfer must then end exactly at that size.
   void Get(const std::string& ASourceFile, rtl::TStream& ADest, bool AResume = false);
   // One incoming transfer for a data command (RETR, LIST, ...): the data connection, the
   // restart marker (with AResume: ADest's position), the command, the data until the server
   // closes, the final reply. Statuses ftpTransfer, ftpReady (also after a failure) and, when
   // the server reports the transfer aborted (426, 450), ftpAborted followed by
   // EIdProtocolReplyError with that reply: ADest then holds only part of the data. A binary
-  // transfer that brings fewer bytes than the 1xx reply announced raises
-  // EIdFTPTransferIncomplete after the final reply, whatever that reply says.
+  // transfer is held to the size the 1xx reply announced ("(N bytes)"; after a restart marker
+  // the announcement may count the rest or the whole file): more bytes raise
+  // EIdFTPTransferTooLong as soon as they arrive, fewer raise EIdFTPTransferIncomplete after
+  // the final reply, whatever that reply says.
   void RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, bool AResume);
   // PASV; the address and port of the 227 reply. A missing or non-numeric field raises the
   // runtime's conversion error, a field outside 0..255 or port 0 EIdFTPPasvReplyError.
@@ -134,12 +154,15 @@ class TIdFTP : public TIdTCPClient {
   // --- directory listing ---------------------------------------------------------------------
   // LIST (with ASpecifier, e.g. a folder, when given) through a data connection into
   // ListLines, one line per LF (a CR before it dropped); a listing already built is built anew
-  // from them. Listings beyond kMaxListingBytes are refused (EIdFTPListingTooLarge).
+  // from them. Listings beyond kMaxListingBytes or kMaxListingLines are refused
+  // (EIdFTPListingTooLarge) as soon as the data passes the bound.
   void List(const std::string& ASpecifier = std::string());
   // How long a 426/450 final reply that came alone is given for the second reply (226/225)
   // that follows it after an ABOR; see RunDataTransfer.
   static constexpr int32_t kSecondReplyGraceMs = 500;
   static constexpr int64_t kMaxListingBytes = int64_t{256} << 20;
+  // Far more entries than real folders served over FTP hold; each one kept costs memory.
+  static constexpr int32_t kMaxListingLines = 1000000;
   // The entries of ListLines, built on first use: OnCreateFTPList may supply the object (the
   // client owns it then), the format is detected from the first line and OnCheckListFormat may
   // correct it, then every line is loaded. Later uses return the same object unchanged.
@@ -173,6 +196,11 @@ class TIdFTP : public TIdTCPClient {
   // True: the address of the reply is used, for servers whose data host really differs.
   bool TrustPasvAddress() const { return trust_pasv_address_; }
   void SetTrustPasvAddress(bool v) { trust_pasv_address_ = v; }
+  // False (the default): an active-mode data connection must come from the control
+  // connection's peer address; one from anywhere else is closed unread and the wait goes on.
+  // True: any peer is taken, for transfers between two servers (FXP-like set-ups).
+  bool AllowForeignDataPeer() const { return allow_foreign_data_peer_; }
+  void SetAllowForeignDataPeer(bool v) { allow_foreign_data_peer_ = v; }
   // utNoTLS at creation. Takes effect at the next Connect.
   TIdUseTLS UseTLS() const { return use_tls_; }
   void SetUseTLS(TIdUseTLS v) { use_tls_ = v; }
@@ -200,8 +228,8 @@ class TIdFTP : public TIdTCPClient {
   // The size the server announced for the running transfer in its 1xx reply ("(N bytes)"),
   // or -1 when it named none. Set before the data is read, so work handlers can use it.
   int64_t TransferSize() const { return transfer_size_; }
-  // Raw listing lines; nothing fills them in this client.
-  const rtl::TStringList& ListLines() const { return *list_lines_; }
+  // The raw lines of the last listing (List), kept packed.
+  const rtl::TPackedLines& ListLines() const { return *list_lines_; }
 
  protected:
   // The transfer owns the data connection only while it runs.
@@ -230,9 +258,17 @@ class TIdFTP : public TIdTCPClient {
   // The data connection of one transfer, passive or active.
   void OpenPassiveDataConnection(const std::string& AAddress, int32_t APort);
   void ListenForActiveDataConnection();
+  // RunDataTransfer held to ARemoteSize (-1: unknown), the size SIZE gave for a resume.
+  void RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, bool AResume,
+                       int64_t ARemoteSize);
 
   bool passive_ = false;
   bool trust_pasv_address_ = false;
+  bool allow_foreign_data_peer_ = false;
+  // The time-out the session was connected with: passive data connections take it too.
+  int32_t connect_timeout_ = TimeoutDefault;
+  // The host the control connection went to: the server, or the FTP proxy in its place.
+  std::string control_host_;
   // ABOR went out while the running transfer was on (Abort may come from another thread).
   std::atomic<bool> abort_sent_ = false;
   TIdUseTLS use_tls_ = utNoTLS;
@@ -256,7 +292,7 @@ class TIdFTP : public TIdTCPClient {
   std::string system_name_;
   bool resume_probed_ = false;
   bool resume_supported_ = false;
-  std::unique_ptr<rtl::TStringList> list_lines_;
+  std::unique_ptr<rtl::TPackedLines> list_lines_;
   std::unique_ptr<TIdFTPListItems> listing_items_;
 };
 

@@ -1,6 +1,7 @@
 #include "net/ftp/listing.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "net/stack/exceptions.h"
@@ -58,7 +59,7 @@ std::string WithoutCommas(std::string s) {
   return s;
 }
 
-bool IsBlankOrTabs(const std::string& line) {
+bool IsBlankOrTabs(std::string_view line) {
   return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
@@ -264,6 +265,14 @@ void TIdFTPListItems::ParseLine(TIdFTPListFormat AFormat, TIdFTPListItem& AItem)
 }
 
 void TIdFTPListItems::LoadLines(const rtl::TStringList& ALines) {
+  LoadFrom(ALines.Count(), [&ALines](int i) { return std::string_view(ALines[i]); });
+}
+
+void TIdFTPListItems::LoadLines(const rtl::TPackedLines& ALines) {
+  LoadFrom(ALines.Count(), [&ALines](int i) { return ALines[i]; });
+}
+
+void TIdFTPListItems::LoadFrom(int ACount, const std::function<std::string_view(int)>& ALine) {
   Clear();
   const rtl::TDateTimeParts today = Today();
   loading_today_ = &today;
@@ -273,23 +282,24 @@ void TIdFTPListItems::LoadLines(const rtl::TStringList& ALines) {
   } reset{loading_today_};
 
   int first = 0;
-  if (list_format_ == flfUnix && ALines.Count() > 0 &&
-      Upper(ALines[0]).starts_with(res::kFtpListTotal))
+  if (list_format_ == flfUnix && ACount > 0 && Upper(ALine(0)).starts_with(res::kFtpListTotal))
     first = 1;
-  for (int i = first; i < ALines.Count(); ++i) {
-    const std::string& line = ALines[i];
+  for (int i = first; i < ACount; ++i) {
+    const std::string_view line = ALine(i);
     if (IsBlankOrTabs(line)) continue;
     TIdFTPListItem* item = AddItem();
-    item->SetRawLine(line);
+    item->SetRawLine(std::string(line));
     if (list_format_ == flfNone) continue;
     try {
       ParseLine(list_format_, *item);
     } catch (const std::exception&) {
       // Only this line's entry goes; found by identity, as a custom parser may have added
-      // entries after it (compared as pointers only, never dereferenced).
-      const auto it = std::find_if(items_.begin(), items_.end(),
+      // entries after it (compared as pointers only, never dereferenced). Searched from the
+      // end, where it almost always is: from the front, a listing of alternating good and bad
+      // lines would take time growing with the square of its length.
+      const auto it = std::find_if(items_.rbegin(), items_.rend(),
                                    [item](const auto& p) { return p.get() == item; });
-      if (it != items_.end()) items_.erase(it);
+      if (it != items_.rend()) items_.erase(std::next(it).base());
     }
   }
 }

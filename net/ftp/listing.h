@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "rtl/datetime.h"
+#include "rtl/packed_lines.h"
 #include "rtl/persistent.h"
 #include "rtl/strings.h"
 
@@ -139,6 +140,8 @@ class TIdFTPListItems {
   // entry keeps only its RawLine. A line whose parsing raises leaves no entry; the entries of
   // the other lines stay. All lines are read against one "today".
   void LoadLines(const rtl::TStringList& ALines);
+  // The same for lines kept packed (the FTP client's raw listing lines).
+  void LoadLines(const rtl::TPackedLines& ALines);
   // Fills AItem from its RawLine by the rules of AFormat. Raises for a line those rules cannot
   // read: EIdInvalidFTPListingFormat (flfUnknown, flfCustom without a handler), EListError
   // (a Unix line of fewer than 8 columns), EConvertError (a Unix date or time that does not
@@ -160,6 +163,8 @@ class TIdFTPListItems {
   rtl::TDateTimeParts Today() const;
 
  private:
+  void LoadFrom(int ACount, const std::function<std::string_view(int)>& ALine);
+
   std::vector<std::unique_ptr<TIdFTPListItem>> items_;
   TIdOnParseCustomListFormat on_parse_custom_list_format_;
   TIdFTPListFormat list_format_ = flfUnix;

@@ -5,6 +5,7 @@
 // carries both live exactly as long as one transfer.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -39,8 +40,10 @@ class TIdSimpleServer : public TIdTCPConnection {
   void StartListening();
   void BindListener();
   // Waits for the incoming connection and takes it into the listener's socket handle; the
-  // listening socket is closed in every case. False when the wait ended without a connection:
-  // AbortRequested, or AcceptTimeout ran out.
+  // listening socket is closed in every case, also when accepting raises. A connection from
+  // another address than AllowedPeerIP is closed unread and the wait goes on. False when the
+  // wait ended without a connection: AbortRequested, AcceptTimeout ran out (AcceptTimedOut),
+  // or the accept itself failed (AcceptError).
   bool AcceptConnection();
   // Ends a running accept wait at its next look (safe from another thread).
   void Abort() { abort_requested_.store(true, std::memory_order_release); }
@@ -64,10 +67,20 @@ class TIdSimpleServer : public TIdTCPConnection {
   // Bound of the whole accept wait in ms; TimeoutInfinite waits until aborted.
   int32_t AcceptTimeout() const { return accept_timeout_; }
   void SetAcceptTimeout(int32_t v) { accept_timeout_ = v; }
+  // The only peer address whose connection is taken; empty (the default) takes any.
+  const std::string& AllowedPeerIP() const { return allowed_peer_ip_; }
+  void SetAllowedPeerIP(const std::string& v) { allowed_peer_ip_ = v; }
+  // Why the last AcceptConnection returned False: the bound ran out, or the socket error
+  // number of a failed accept (0 when none).
+  bool AcceptTimedOut() const { return accept_timed_out_; }
+  int32_t AcceptError() const { return accept_error_; }
 
  private:
   TIdSocketHandle& Handle();
   void FreeListenerHandler();
+  // Waits until the listening socket has a connection waiting, the bound runs out or an abort
+  // is asked for.
+  bool WaitForConnection(std::chrono::steady_clock::time_point AStart);
 
   std::string bound_ip_;
   int32_t bound_port_ = 0;
@@ -76,6 +89,9 @@ class TIdSimpleServer : public TIdTCPConnection {
   std::atomic<bool> abort_requested_{false};
   int32_t accept_wait_ms_ = 0;
   int32_t accept_timeout_ = kDefaultAcceptTimeout;
+  std::string allowed_peer_ip_;
+  bool accept_timed_out_ = false;
+  int32_t accept_error_ = 0;
   TIdIOHandlerSocketFactory io_handler_factory_;
 };
 

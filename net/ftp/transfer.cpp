@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "net/ftp/ftp.h"
 #include "net/ftp/simple_server.h"
@@ -53,13 +54,16 @@ int32_t Clamp32(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
 }
 
-// Counts the bytes written through it: a destination's position says nothing when it cannot
-// seek (a device such as /dev/null reports 0 however much it took).
+// Counts the bytes written through it (a destination's position says nothing when it cannot
+// seek: a device such as /dev/null reports 0 however much it took), and refuses bytes beyond
+// ALimit (-1: none) before they reach the destination.
 class CountingStream : public rtl::TStream {
  public:
-  explicit CountingStream(rtl::TStream& ATarget) : target_(ATarget) {}
+  CountingStream(rtl::TStream& ATarget, int64_t ALimit) : target_(ATarget), limit_(ALimit) {}
   int64_t Read(void* buffer, int64_t count) override { return target_.Read(buffer, count); }
   int64_t Write(const void* buffer, int64_t count) override {
+    if (limit_ >= 0 && count > limit_ - written_)
+      throw EIdFTPTransferTooLong(rtl::Format(res::kFtpTransferTooLong, {limit_}));
     const int64_t n = target_.Write(buffer, count);
     if (n > 0) written_ += n;
     return n;
@@ -68,19 +72,44 @@ class CountingStream : public rtl::TStream {
     return target_.Seek(offset, origin);
   }
   void SetSize(int64_t new_size) override { target_.SetSize(new_size); }
+  void Flush() override { target_.Flush(); }
   int64_t Written() const { return written_; }
 
  private:
   rtl::TStream& target_;
+  int64_t limit_;
   int64_t written_ = 0;
 };
 
+// What a binary transfer must bring, from the restart offset, the size its 1xx reply announced
+// and the file's size on the server (each -1 when unknown). The server's size decides when it
+// is known: the file must end exactly there. Otherwise the announcement bounds the transfer;
+// after a restart marker some servers announce what is left and others the whole file, so
+// either reading makes it whole. With neither, nothing is known.
+struct ExpectedSize {
+  int64_t limit = -1;  // the most bytes the transfer may bring
+  int64_t whole = -1;  // a count that makes it whole
+  int64_t whole_too = -1;
+
+  ExpectedSize(int64_t AOffset, int64_t AAnnounced, int64_t ARemote) {
+    if (ARemote >= 0) {
+      limit = whole = whole_too = ARemote - AOffset;
+    } else if (AAnnounced >= 0) {
+      limit = whole = AAnnounced;
+      whole_too = AAnnounced - AOffset;
+    }
+  }
+  bool Complete(int64_t AReceived) const {
+    return limit < 0 || AReceived == whole || AReceived == whole_too;
+  }
+};
+
 // Reads the data connection into ADest until the server closes it and returns the bytes that
-// arrived. With a size announced, the outer work bracket carries it, so handlers learn the
-// total at OnWorkBegin.
-int64_t ReadData(TIdTCPConnection& AData, rtl::TStream& ADest, int64_t ASize) {
+// arrived; bytes beyond ALimit raise EIdFTPTransferTooLong. With a size announced, the outer
+// work bracket carries it, so handlers learn the total at OnWorkBegin.
+int64_t ReadData(TIdTCPConnection& AData, rtl::TStream& ADest, int64_t ASize, int64_t ALimit) {
   const bool sized = ASize >= 0;
-  CountingStream counted(ADest);
+  CountingStream counted(ADest, ALimit);
   if (sized) AData.WorkBegin(wmRead, Clamp32(ASize));
   try {
     AData.ReadToStream(counted, -1, true);
@@ -92,20 +121,48 @@ int64_t ReadData(TIdTCPConnection& AData, rtl::TStream& ADest, int64_t ASize) {
   return counted.Written();
 }
 
-// Memory that refuses to grow past a bound: a listing is held whole, so a server that sends
-// without end must meet a limit before memory does.
-class BoundedMemoryStream : public rtl::TMemoryStream {
+// The listing as it arrives, cut into lines (LF ends one, a CR before it goes) and kept
+// packed. It meets its bounds while the data comes in: a server sending without end, or a
+// flood of tiny lines each of which would cost memory to keep, is refused then and there.
+class ListingSink : public rtl::TStream {
  public:
-  explicit BoundedMemoryStream(int64_t ALimit) : limit_(ALimit) {}
+  explicit ListingSink(rtl::TPackedLines& ALines) : lines_(ALines) {}
+  int64_t Read(void*, int64_t) override { return 0; }
   int64_t Write(const void* buffer, int64_t count) override {
-    if (Position() + count > limit_)
-      throw EIdFTPListingTooLarge(
-          rtl::Format(res::kFtpListingTooLarge, {static_cast<int32_t>(limit_ >> 20)}));
-    return rtl::TMemoryStream::Write(buffer, count);
+    if (count > TIdFTP::kMaxListingBytes - received_)
+      throw EIdFTPListingTooLarge(rtl::Format(
+          res::kFtpListingTooLarge, {static_cast<int32_t>(TIdFTP::kMaxListingBytes >> 20)}));
+    received_ += count;
+    std::string_view rest(static_cast<const char*>(buffer), static_cast<size_t>(count));
+    for (size_t lf = rest.find('\n'); lf != std::string_view::npos; lf = rest.find('\n')) {
+      partial_.append(rest.substr(0, lf));
+      AddLine();
+      rest.remove_prefix(lf + 1);
+    }
+    partial_.append(rest);
+    return count;
+  }
+  // Only where it stands can be asked: the bytes received.
+  int64_t Seek(int64_t, rtl::TSeekOrigin) override { return received_; }
+  void SetSize(int64_t) override {}
+  // The last line, when the listing does not end with a line break.
+  void Finish() {
+    if (!partial_.empty()) AddLine();
   }
 
  private:
-  int64_t limit_;
+  void AddLine() {
+    if (lines_.Count() >= TIdFTP::kMaxListingLines)
+      throw EIdFTPListingTooLarge(
+          rtl::Format(res::kFtpListingTooManyLines, {TIdFTP::kMaxListingLines}));
+    if (!partial_.empty() && partial_.back() == '\r') partial_.pop_back();
+    lines_.Add(partial_);
+    partial_.clear();
+  }
+
+  rtl::TPackedLines& lines_;
+  std::string partial_;
+  int64_t received_ = 0;
 };
 
 }  // namespace
@@ -128,20 +185,14 @@ int64_t TIdFTP::AnnouncedTransferSize(const TIdRFCReply& reply) {
 }
 
 void TIdFTP::List(const std::string& ASpecifier) {
-  BoundedMemoryStream data(kMaxListingBytes);
+  // Filled aside, so that a listing that fails leaves the previous one as it was.
+  rtl::TPackedLines lines;
+  ListingSink sink(lines);
   RunDataTransfer(ASpecifier.empty() ? std::string(res::kFtpCmdList)
                                      : std::string(res::kFtpCmdList) + " " + ASpecifier,
-                  data, false);
-  list_lines_->Clear();
-  const std::string text = data.DataString();
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    list_lines_->Add(line);
-    start = end + 1;
-  }
+                  sink, false);
+  sink.Finish();
+  *list_lines_ = std::move(lines);
   if (listing_items_) LoadListing(*listing_items_);
 }
 
@@ -160,7 +211,7 @@ void TIdFTP::LoadListing(TIdFTPListItems& AItems) {
     AItems.Clear();
     return;
   }
-  const std::string& first = (*list_lines_)[0];
+  const std::string first((*list_lines_)[0]);
   TIdFTPListFormat format = AItems.DetectListFormat(first, true);
   if (on_check_list_format_) on_check_list_format_(this, first, format);
   AItems.SetListFormat(format);
@@ -191,18 +242,38 @@ void TIdFTP::Get(const std::string& ASourceFile, const std::string& ADestFile, b
   } else {
     dest = std::make_unique<rtl::TFileStream>(ADestFile, rtl::fmCreate);
   }
-  // The stream closes the file when it goes, also on failure; what arrived stays in it.
+  // On failure the stream closes the file when it goes; what arrived stays in it.
   Get(ASourceFile, *dest, AResume);
+  // A file that the disk could not take whole fails the retrieval, also when only closing it
+  // tells (a network file system, a quota).
+  dest->Close();
 }
 
 void TIdFTP::Get(const std::string& ASourceFile, rtl::TStream& ADest, bool AResume) {
   AResume = AResume && ProbeResume();
-  RunDataTransfer(res::kFtpCmdRetr + ASourceFile, ADest, AResume);
+  int64_t remote_size = -1;
+  // Byte counts of both sides compare only in binary mode (ASCII mode changes line ends).
+  if (AResume && transfer_type_ == ftBinary) {
+    remote_size = RemoteSize(ASourceFile);
+    const int64_t local_size = ADest.Position();
+    if (remote_size >= 0 && local_size > remote_size)
+      throw EIdFTPLocalFileLarger(rtl::Format(res::kFtpLocalFileLarger, {local_size, remote_size}));
+  }
+  if (remote_size < 0 || ADest.Position() < remote_size) {
+    RunDataTransfer(res::kFtpCmdRetr + ASourceFile, ADest, AResume, remote_size);
+  }
+  // Otherwise the file is complete already: nothing to transfer.
+  ADest.Flush();
   rtl::TStream* stream = &ADest;
   DoAfterGet(stream);
 }
 
 void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, bool AResume) {
+  RunDataTransfer(ACommand, ADest, AResume, -1);
+}
+
+void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, bool AResume,
+                             int64_t ARemoteSize) {
   // The passive command is written with WriteLn, whose reply is read later: a line break in a
   // file name must not reach the server as a command of its own.
   CheckCommandLine(ACommand);
@@ -217,7 +288,12 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
   transfer_size_ = -1;
   abort_sent_ = false;
   const int64_t start_position = AResume ? ADest.Position() : 0;
+  const bool binary = transfer_type_ == ftBinary;
   int64_t received = 0;
+  // The most bytes the data may bring, once the 1xx reply has announced what it announces.
+  const auto limit = [&] {
+    return binary ? ExpectedSize(start_position, transfer_size_, ARemoteSize).limit : -1;
+  };
   const auto send_rest = [&] {
     if (AResume) SendCmd(res::kFtpCmdRest + rtl::IntToStr(ADest.Position()), int16_t{350});
   };
@@ -235,7 +311,7 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
         transfer_size_ = AnnouncedTransferSize(LastReply());
         // The server starts its side of TLS only once it has answered the command.
         StartDataTLS(data);
-        received = ReadData(data, ADest, transfer_size_);
+        received = ReadData(data, ADest, transfer_size_, limit());
       } catch (...) {
         // The error that broke the transfer is what the caller must see.
         try {
@@ -254,12 +330,15 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
       if (!listener.AcceptConnection()) {
         // Reading from a connection that was never made would report an empty transfer.
         if (listener.AbortRequested()) throw EIdFTPDataConnectionError(res::kFtpAcceptAborted);
+        if (listener.AcceptTimedOut())
+          throw EIdFTPDataConnectionError(
+              rtl::Format(res::kFtpAcceptTimeout, {listener.AcceptTimeout()}));
         throw EIdFTPDataConnectionError(
-            rtl::Format(res::kFtpAcceptTimeout, {listener.AcceptTimeout()}));
+            rtl::Format(res::kFtpAcceptFailed, {listener.AcceptError()}));
       }
       // We are the TLS client on the connection the server opened.
       StartDataTLS(listener);
-      received = ReadData(listener, ADest, transfer_size_);
+      received = ReadData(listener, ADest, transfer_size_, limit());
     }
   } catch (...) {
     data_connection_.reset();
@@ -285,12 +364,11 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
   }
   // A server that announced the size ("(N bytes)") and then closed the data connection early
   // has sent part of the file, whatever its final reply says. In ASCII mode the byte count
-  // changes on the way, so only binary transfers are held to the announced size. A resumed
-  // transfer counts the part already there (servers announce the whole size or the rest).
-  if (transfer_size_ >= 0 && transfer_type_ == ftBinary &&
-      received + start_position < transfer_size_)
+  // changes on the way, so only binary transfers are held to the announced size.
+  const ExpectedSize expected(start_position, transfer_size_, ARemoteSize);
+  if (binary && !expected.Complete(received))
     throw EIdFTPTransferIncomplete(
-        rtl::Format(res::kFtpTransferIncomplete, {received, transfer_size_}));
+        rtl::Format(res::kFtpTransferIncomplete, {received, expected.limit}));
 }
 
 void TIdFTP::OpenPassiveDataConnection(const std::string& AAddress, int32_t APort) {
@@ -311,17 +389,19 @@ void TIdFTP::OpenPassiveDataConnection(const std::string& AAddress, int32_t APor
   CopyDataSettings();
 
   // Only the port of the reply is trusted unless told otherwise: the data goes to the host we
-  // are already talking to (through a proxy: the host we asked the proxy for).
+  // are already talking to (through a SOCKS proxy: the host the control connection asked it
+  // for, so that an FTP proxy in the server's place serves the data too).
   std::string host = AAddress;
   if (!trust_pasv_address_) {
     if (via_socks || control == nullptr || control->SocketHandle() == nullptr)
-      host = Host();
+      host = control_host_.empty() ? Host() : control_host_;
     else
       host = control->SocketHandle()->PeerIP();
   }
   data.SetHost(host);
   data.SetPort(APort);
-  data.Connect(TimeoutDefault);
+  // A data connection never waits longer than the control connection was allowed to.
+  data.Connect(connect_timeout_);
 }
 
 void TIdFTP::ListenForActiveDataConnection() {
@@ -331,9 +411,12 @@ void TIdFTP::ListenForActiveDataConnection() {
   if (ControlTLS() != nullptr)
     listener.SetIOHandlerFactory([](rtl::TComponent* AOwner) { return new TIdIOHandlerTLS(AOwner); });
   TIdIOHandlerSocket* control = SocketIOHandler();
-  // The server connects back to the address it already reaches us at.
-  if (control != nullptr && control->SocketHandle() != nullptr)
+  // The server connects back to the address it already reaches us at, and only the server
+  // may: anyone else who finds the port in time would otherwise supply the data.
+  if (control != nullptr && control->SocketHandle() != nullptr) {
     listener.SetBoundIP(control->SocketHandle()->IP());
+    if (!allow_foreign_data_peer_) listener.SetAllowedPeerIP(control->SocketHandle()->PeerIP());
+  }
   listener.SetAcceptTimeout(ReadTimeout() > 0 ? ReadTimeout()
                                               : TIdSimpleServer::kDefaultAcceptTimeout);
   listener.StartListening();

@@ -102,6 +102,14 @@ TAVO_ID_EXCEPTION(EIdFTPDataConnectionError, EIdException);
 // Fewer bytes arrived than the server announced for the transfer: the data connection closed
 // early, whatever the final reply claimed.
 TAVO_ID_EXCEPTION(EIdFTPTransferIncomplete, EIdException);
+// More bytes arrived than the server announced, or than the file on the server holds: a
+// binary transfer that would end longer than the file it copies.
+TAVO_ID_EXCEPTION(EIdFTPTransferTooLong, EIdException);
+// A resume refused before anything was sent: the local file is already larger than the one
+// on the server, so it cannot be the beginning of it.
+TAVO_ID_EXCEPTION(EIdFTPLocalFileLarger, EIdException);
+// A reply with the accepted code whose content cannot be read (a SIZE reply that is no size).
+TAVO_ID_EXCEPTION(EIdFTPReplyFormatError, EIdException);
 
 // Explicit TLS: a handshake, record or close that failed, a server certificate that was not
 // accepted, and a build that has no TLS at all.

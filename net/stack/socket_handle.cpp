@@ -120,6 +120,14 @@ bool TIdSocketHandle::Accept(TIdStackSocketHandle ASocket) {
   return true;
 }
 
+void TIdSocketHandle::Attach(TIdStackSocketHandle ASocket) {
+  CloseSocket();
+  Clear(true);
+  handle_ = ASocket;
+  allocated_ = true;
+  RefreshLocal();
+}
+
 bool TIdSocketHandle::WaitReadable(int32_t AMSec) {
   if (!allocated_) throw EIdConnClosedGracefully(res::kTcpConnClosedGracefully);
   const TIdIdleHookAccess& hook = IdleHookAccess();

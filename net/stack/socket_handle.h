@@ -40,6 +40,9 @@ class TIdSocketHandle : public rtl::TPersistent {
   // Takes the next connection of a listening socket. False when the listener was closed or the
   // call interrupted (the handle then stays without socket).
   bool Accept(TIdStackSocketHandle ASocket);
+  // Makes an open socket that the caller kept aside (a listener that Accept replaced) this
+  // handle's again, closing whatever the handle held; the local binding is read anew.
+  void Attach(TIdStackSocketHandle ASocket);
   // True when data (or the peer's close) can be read within AMSec ms (IdTimeoutInfinite: no
   // limit). Raises EIdConnClosedGracefully when no socket is open.
   bool WaitReadable(int32_t AMSec);

@@ -322,8 +322,15 @@ void TIdTCPConnection::ReadToStream(rtl::TStream& AStream, int64_t AByteCount,
   }
 
   std::vector<uint8_t> block;
+  // Runs once on success and again on the way out of a failure; the stream's own questions
+  // may raise (a destination whose buffered bytes the disk refuses), and the work bracket
+  // must still close exactly once.
+  bool work_ended = false;
   auto finish = [&] {
-    WorkEnd(wmRead);
+    if (!work_ended) {
+      work_ended = true;
+      WorkEnd(wmRead);
+    }
     const int64_t pos = AStream.Position();
     if (AStream.Size() > pos) AStream.SetSize(pos);
   };

@@ -4,26 +4,51 @@
 
 #include <ctime>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace tavo::platform {
 namespace {
 
-rtl::TDateTime Local(time_t t) {
-  tm l{};
+// The local date and time from the clock Now reads, to the millisecond it keeps: the system
+// time (GetSystemTimeAsFileTime, as GetLocalTime) on Windows, CLOCK_REALTIME elsewhere.
+// time() would not do: it is a coarser clock, a tick behind at a second's edge.
+rtl::TDateTime SameClockNow() {
+  int year, month, day, hour, minute, second, millisecond;
 #ifdef _WIN32
-  localtime_s(&l, &t);
+  FILETIME utc{}, local{};
+  SYSTEMTIME t{};
+  ::GetSystemTimeAsFileTime(&utc);
+  ::FileTimeToLocalFileTime(&utc, &local);
+  ::FileTimeToSystemTime(&local, &t);
+  year = t.wYear, month = t.wMonth, day = t.wDay;
+  hour = t.wHour, minute = t.wMinute, second = t.wSecond, millisecond = t.wMilliseconds;
 #else
-  localtime_r(&t, &l);
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  tm l{};
+  localtime_r(&ts.tv_sec, &l);
+  year = l.tm_year + 1900, month = l.tm_mon + 1, day = l.tm_mday;
+  hour = l.tm_hour, minute = l.tm_min, second = l.tm_sec, millisecond = static_cast<int>(ts.tv_nsec / 1000000);
 #endif
-  return rtl::ComposeDateTime(rtl::EncodeDate(l.tm_year + 1900, l.tm_mon + 1, l.tm_mday),
-                              rtl::EncodeTime(l.tm_hour, l.tm_min, l.tm_sec % 60, 0));
+  return rtl::ComposeDateTime(rtl::EncodeDate(year, month, day),
+                              rtl::EncodeTime(hour, minute, second > 59 ? 59 : second, millisecond));
 }
 
 TEST(Clock, NowIsTheLocalDateAndTime) {
-  const time_t before = time(nullptr);
-  const rtl::TDateTime now = Now();
-  const time_t after = time(nullptr);
-  EXPECT_GE(now, Local(before));
-  EXPECT_LT(now, Local(after) + 1.0 / 86400);
+  // Taken between two readings of the same clock, Now lies between them. Only a local clock
+  // turned back meanwhile (the end of summer time) could break the order; then measure again.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const rtl::TDateTime before = SameClockNow();
+    const rtl::TDateTime now = Now();
+    const rtl::TDateTime after = SameClockNow();
+    if (after < before) continue;
+    EXPECT_GE(now, before);
+    EXPECT_LE(now, after);
+    return;
+  }
+  FAIL() << "the local clock went back three times in a row";
 }
 
 }  // namespace

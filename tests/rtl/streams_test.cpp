@@ -3,7 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "rtl/exception.h"
 #include "rtl/paths.h"
@@ -88,6 +96,43 @@ TEST(StreamsTest, FileStreamErrorsNameTheFullPathAndTheReason) {
               "Datei " + full + " kann nicht geöffnet werden. No such file or directory");
   }
 }
+
+#ifndef _WIN32
+// A refused write raises where it is found out, with the file's full path and the system's
+// reason: a large write at once, buffered bytes at the close, a file-size limit (in a child,
+// SIGXFSZ ignored) at the write past it.
+TEST(StreamsTest, RefusedWritesRaiseWithTheFileAndTheReason) {
+  const std::string big(100000, 'x'), path = TempPath("limited.bin");
+  const auto error_of = [](const std::function<void()>& action) {
+    try {
+      action();
+    } catch (const EWriteError& e) {
+      return std::string(e.what());
+    }
+    return std::string();
+  };
+  const std::string full = "Datei \"/dev/full\" kann nicht geschrieben werden. No space left on device";
+  EXPECT_EQ(error_of([&] { TFileStream("/dev/full", fmCreate).WriteBuffer(big.data(), 100000); }), full);
+  EXPECT_EQ(error_of([&] {
+              TFileStream f("/dev/full", fmCreate);
+              f.WriteBuffer("abc", 3);  // buffered
+              f.Close();
+            }),
+            full);
+  if (const pid_t child = ::fork(); child == 0) {
+    const rlimit small{1000, 1000};
+    ::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const std::string expected = "Datei \"" + path + "\" kann nicht geschrieben werden. File too large";
+    ::_exit(error_of([&] { TFileStream(path, fmCreate).WriteBuffer(big.data(), 100000); }) == expected ? 0 : 1);
+  } else {
+    int status = 1;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0) << "no EWriteError past the file-size limit";
+  }
+  std::filesystem::remove(path);
+}
+#endif
 
 TEST(StreamsTest, CopyFromCopiesAllOrACount) {
   TMemoryStream src;

@@ -232,3 +232,12 @@ def _data_slow(base):
                 self.ioloop.call_later(0.05, send, dc, at + 1)
             _with_data_channel(self, send)
     return Handler
+
+
+@fault("rest-ignored")
+def _rest_ignored(base):
+    # Takes the restart marker and forgets it: every transfer starts at byte 0.
+    class Handler(base):
+        def ftp_REST(self, line):
+            self.respond("350 Restarting at %s." % line)
+    return Handler

@@ -262,15 +262,20 @@ ScriptedPeer& ScriptedPeer::Use(int index) {
   });
 }
 
-ScriptedPeer& ScriptedPeer::Dial(std::function<int()> port) {
-  return Do([port = std::move(port)](ScriptedPeer& p, Connection& conn) {
+ScriptedPeer& ScriptedPeer::Dial(std::function<int()> port, std::string from) {
+  return Do([port = std::move(port), from = std::move(from)](ScriptedPeer& p, Connection& conn) {
     const int target = port();
     const int fd = OpenTcpSocket();
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    const bool bound = from.empty() ||
+                       (::inet_pton(AF_INET, from.c_str(), &source.sin_addr) == 1 &&
+                        ::bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) == 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = htons(static_cast<uint16_t>(target));
-    if (fd < 0 || target <= 0 || target > 65535 ||
+    if (fd < 0 || !bound || target <= 0 || target > 65535 ||
         ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
       p.AddFailure("dial: cannot connect to port " + std::to_string(target) + ": " +
                    SocketErrorText(SocketErrno()));

@@ -100,8 +100,9 @@ class ScriptedPeer : public rtl::TComponent {
   // after a data connection.
   ScriptedPeer& Use(int index);
   // Connects to 127.0.0.1 at the port `port()` returns when the step runs (e.g. one a
-  // previous step read from the client) and makes that connection the current one.
-  ScriptedPeer& Dial(std::function<int()> port);
+  // previous step read from the client) and makes that connection the current one. `from`
+  // names another loopback address to connect from (127.0.0.2: a stranger on this machine).
+  ScriptedPeer& Dial(std::function<int()> port, std::string from = {});
   // Anything else; return false to abort the script (record why with AddFailure).
   ScriptedPeer& Do(Step step);
 

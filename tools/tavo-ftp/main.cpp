@@ -6,16 +6,18 @@
 // Exit codes: 0 success, 1 network or protocol failure, 2 usage error, 3 local file error.
 
 #include <getopt.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <cxxabi.h>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
+#include <string_view>
 #include <typeinfo>
 
 #ifdef _WIN32
@@ -29,11 +31,15 @@
 #include "net/stack/exceptions.h"
 #include "net/tcp/iohandler.h"
 #include "net/tls/tls.h"
+#include "platform/file_commit.h"
+#include "platform/interrupt.h"
 #include "rtl/convert.h"
 #include "rtl/datetime.h"
 #include "rtl/exception.h"
+#include "rtl/paths.h"
 #include "rtl/streams.h"
 #include "tools/tavo-ftp/output.h"
+#include "tools/tavo-ftp/text.h"
 #include "tools/tavo-ftp/url.h"
 
 #ifndef TAVO_VERSION
@@ -55,8 +61,10 @@ constexpr const char kHelp[] =
     "       tavo-ftp ls [options] ftp://[USER[:PASSWORD]@]HOST[:PORT]/[FOLDER]\n"
     "\n"
     "get fetches one file. DEST defaults to the file's name in the current folder;\n"
-    "\"-\" writes to standard output. ls lists a folder, one entry per line: kind (d folder,\n"
-    "- file, l link), size, modification time, name and \"-> target\" for links.\n"
+    "\"-\" writes to standard output. The file is written beside DEST under a temporary\n"
+    "name and takes DEST's place only once it is complete.\n"
+    "ls lists a folder, one entry per line: kind (d folder, - file, l link), size,\n"
+    "modification time, name and \"-> target\" for links.\n"
     "Without a user name the login is anonymous.\n"
     "\n"
     "Options of ls:\n"
@@ -64,8 +72,9 @@ constexpr const char kHelp[] =
     "  --format STYLE            read the listing as dos, unix, vms or names (default: detected)\n"
     "\n"
     "Options of get:\n"
-    "  --resume                  continue a partly downloaded DEST (needs REST on the server)\n"
-    "  --no-clobber              never replace an existing DEST\n"
+    "  --resume                  continue a partly downloaded DEST in place (needs REST on\n"
+    "                            the server)\n"
+    "  --no-clobber              never replace or write through an existing DEST\n"
     "  --progress, --no-progress show bytes, rate and time left (default: on a terminal)\n"
     "\n"
     "Options of both:\n"
@@ -78,6 +87,8 @@ constexpr const char kHelp[] =
     "  --ftp-proxy-user USER     the proxy's own login\n"
     "  --ftp-proxy-password PW\n"
     "  --trust-pasv-address      connect to the address of the PASV reply, not to the server\n"
+    "  --allow-foreign-data-peer with --active: take a data connection from any address, not\n"
+    "                            only from the server's (transfers between two servers)\n"
     "  --tls                     require explicit TLS (AUTH TLS) on the control and every data\n"
     "                            connection; the server's certificate must be valid for HOST\n"
     "  --cacert FILE             trust the certificate authorities in FILE (PEM) instead of\n"
@@ -95,7 +106,8 @@ constexpr const char kHelp[] =
     "  --version                 the program's version\n"
     "\n"
     "Exit codes: 0 success, 1 network or protocol failure, 2 usage error,\n"
-    "3 local file error (DEST cannot be written, or exists with --no-clobber).\n";
+    "3 local file error (DEST cannot be written, exists with --no-clobber, or is larger\n"
+    "than the server's file with --resume), 130 interrupted, 143 terminated.\n";
 
 struct Options {
   std::string command;  // "get" or "ls"
@@ -106,6 +118,7 @@ struct Options {
   bool no_clobber = false;
   bool ascii = false;
   bool trust_pasv_address = false;
+  bool allow_foreign_data_peer = false;
   bool tls = false;
   std::string cacert;
   bool insecure = false;
@@ -133,6 +146,13 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Help and version: a text that standard output did not take is no success either.
+[[noreturn]] void ExitAfterPrinting(const std::string& text) {
+  std::fputs(text.c_str(), stdout);
+  const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+  std::exit(written ? kSuccess : kLocalFile);
+}
+
 int32_t Milliseconds(const char* option, const char* text) {
   int32_t v = 0;
   if (!rtl::TryStrToInt(text, v) || v < 0)
@@ -142,6 +162,10 @@ int32_t Milliseconds(const char* option, const char* text) {
 
 void ParseHostPort(const char* option, const std::string& text, std::string& host,
                    int32_t& port) {
+  // The host is shown (statuses, errors); a login written into it would be shown with it.
+  if (text.find('@') != std::string::npos)
+    throw UsageError(std::string(option) + " takes HOST:PORT only; give the proxy's login with " +
+                     "its user and password options");
   const size_t colon = text.rfind(':');
   host = text.substr(0, colon);
   if (colon != std::string::npos &&
@@ -165,6 +189,8 @@ Options Finish(Options o, bool proxy_type_given) {
     throw UsageError("--ftp-proxy-type needs --ftp-proxy");
   if (o.socks_version != net::svNoSocks && o.active)
     throw UsageError("--active cannot work through a SOCKS proxy: the server cannot reach us");
+  if (o.allow_foreign_data_peer && !o.active)
+    throw UsageError("--allow-foreign-data-peer belongs to --active");
   if (!o.socks_password.empty() && o.socks_version != net::svSocks5)
     throw UsageError("--socks-password needs --socks5");
   if ((!o.cacert.empty() || o.insecure) && !o.tls)
@@ -187,7 +213,7 @@ Options ParseCommand(int argc, char** argv) {
     kActive = 1000, kResume, kNoClobber, kAscii, kConnectTimeout, kReadTimeout, kFtpProxy,
     kFtpProxyType, kFtpProxyUser, kFtpProxyPassword, kTrustPasv, kProgress, kNoProgress, kVersion,
     kSocks4, kSocks4A, kSocks5, kSocksUser, kSocksPassword, kRaw, kFormat, kTls, kCacert,
-    kInsecure
+    kInsecure, kForeignDataPeer
   };
   static const option kLong[] = {
       {"active", no_argument, nullptr, kActive},
@@ -201,6 +227,7 @@ Options ParseCommand(int argc, char** argv) {
       {"ftp-proxy-user", required_argument, nullptr, kFtpProxyUser},
       {"ftp-proxy-password", required_argument, nullptr, kFtpProxyPassword},
       {"trust-pasv-address", no_argument, nullptr, kTrustPasv},
+      {"allow-foreign-data-peer", no_argument, nullptr, kForeignDataPeer},
       {"tls", no_argument, nullptr, kTls},
       {"cacert", required_argument, nullptr, kCacert},
       {"insecure", no_argument, nullptr, kInsecure},
@@ -250,6 +277,7 @@ Options ParseCommand(int argc, char** argv) {
       case kFtpProxyUser: o.proxy_user = optarg; break;
       case kFtpProxyPassword: o.proxy_password = optarg; break;
       case kTrustPasv: o.trust_pasv_address = true; break;
+      case kForeignDataPeer: o.allow_foreign_data_peer = true; break;
       case kTls: o.tls = true; break;
       case kCacert:
         o.cacert = optarg;
@@ -260,8 +288,8 @@ Options ParseCommand(int argc, char** argv) {
       case kNoProgress: o.progress = false; break;
       case 'q': o.quiet = true; break;
       case 'v': o.verbose = true; break;
-      case 'h': std::fputs(kHelp, stdout); std::exit(kSuccess);
-      case kVersion: std::printf("tavo-ftp %s\n", TAVO_VERSION); std::exit(kSuccess);
+      case 'h': ExitAfterPrinting(kHelp);
+      case kVersion: ExitAfterPrinting(std::string("tavo-ftp ") + TAVO_VERSION + "\n");
       default: {
         // Never echo an option's value: it may be a password.
         std::string name;
@@ -317,8 +345,9 @@ class StdoutStream : public rtl::TStream {
   }
   int64_t Read(void*, int64_t) override { return 0; }
   int64_t Write(const void* buffer, int64_t count) override {
-    const size_t n = std::fwrite(buffer, 1, static_cast<size_t>(count), stdout);
-    if (n != static_cast<size_t>(count)) return static_cast<int64_t>(n);
+    errno = 0;
+    if (std::fwrite(buffer, 1, static_cast<size_t>(count), stdout) != static_cast<size_t>(count))
+      Fail();
     written_ += count;
     return count;
   }
@@ -333,39 +362,69 @@ class StdoutStream : public rtl::TStream {
   void SetSize(int64_t new_size) override {
     if (new_size != written_) throw rtl::EStreamError("standard output cannot be resized");
   }
-  void Flush() {
-    if (std::fflush(stdout) != 0) throw rtl::EWriteError(std::string("standard output: ") + std::strerror(errno));
+  void Flush() override {
+    errno = 0;
+    if (std::fflush(stdout) != 0) Fail();
   }
 
  private:
+  [[noreturn]] static void Fail() {
+    throw rtl::EWriteError(std::string("standard output: ") +
+                           std::strerror(errno != 0 ? errno : EIO));
+  }
   int64_t written_ = 0;
 };
 
-// A file made only when the first byte arrives (or when the transfer ends without any): a
-// transfer the server refuses leaves an existing DEST as it was.
-class LazyFileStream : public rtl::TStream {
+// The file a download is written to before it takes DEST's place: a new name beside DEST (the
+// final rename stays on one file system), made exclusively with the access a new file gets.
+// It goes again unless Commit moved it into place, also when the user interrupts.
+class TemporaryFile {
  public:
-  explicit LazyFileStream(std::string path) : path_(std::move(path)) {}
-  int64_t Read(void* buffer, int64_t count) override { return File().Read(buffer, count); }
-  int64_t Write(const void* buffer, int64_t count) override { return File().Write(buffer, count); }
-  int64_t Seek(int64_t offset, rtl::TSeekOrigin origin) override {
-    if (!file_ && offset == 0) return 0;
-    return File().Seek(offset, origin);
+  // Raises rtl::EFCreateError with the system's reason when no name can be had.
+  explicit TemporaryFile(const std::string& dest) {
+    std::filesystem::path folder = rtl::PathFromUtf8(dest).parent_path();
+    if (folder.empty()) folder = ".";
+    std::random_device seed;
+    std::mt19937 random(seed());
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string reason;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string name = ".tavo-ftp-";
+      for (int i = 0; i < 10; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+      const std::string path = rtl::Utf8FromPath(folder / rtl::PathFromUtf8(name + ".part"));
+      const platform::TFsResult made = platform::CreateNewFile(path, reason);
+      if (made == platform::TFsResult::frDone) {
+        path_ = path;
+        platform::SetInterruptCleanupFile(path_);
+        return;
+      }
+      if (made == platform::TFsResult::frFailed) break;
+    }
+    throw rtl::EFCreateError("cannot make a temporary file beside " + dest + ": " + reason);
   }
-  void SetSize(int64_t new_size) override {
-    if (!file_ && new_size == 0) return;
-    File().SetSize(new_size);
+  ~TemporaryFile() {
+    if (!path_.empty()) platform::RemoveFile(path_);
+    platform::SetInterruptCleanupFile("");
   }
-  // Makes the file, also when nothing was written (an empty file on the server).
-  void Materialize() { File(); }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // Moves the complete file into DEST's place: replacing DEST, or with `exclusive` only when
+  // nothing carries that name (then false, and the file stays temporary).
+  bool Commit(const std::string& dest, bool exclusive) {
+    std::string reason;
+    const platform::TFsResult moved = platform::MoveIntoPlace(path_, dest, !exclusive, reason);
+    if (moved == platform::TFsResult::frExists) return false;
+    if (moved == platform::TFsResult::frFailed)
+      throw rtl::EWriteError("cannot move the download into place as " + dest + ": " + reason);
+    path_.clear();
+    platform::SetInterruptCleanupFile("");
+    return true;
+  }
 
  private:
-  rtl::TFileStream& File() {
-    if (!file_) file_ = std::make_unique<rtl::TFileStream>(path_, rtl::fmCreate);
-    return *file_;
-  }
   std::string path_;
-  std::unique_ptr<rtl::TFileStream> file_;
 };
 
 // Counts what passes to the destination and tells the progress meter.
@@ -385,6 +444,7 @@ class CountingStream : public rtl::TStream {
     return pos;
   }
   void SetSize(int64_t new_size) override { target_.SetSize(new_size); }
+  void Flush() override { target_.Flush(); }
   int64_t Bytes() const { return bytes_; }
 
  private:
@@ -393,18 +453,32 @@ class CountingStream : public rtl::TStream {
   int64_t bytes_ = 0;
 };
 
-// The client as the options ask: server and login, mode, time-outs, proxies, and statuses
-// (shown with --verbose; an aborted transfer noted in `aborted`).
-void Configure(TIdFTP& ftp, const Options& o, Console& err, bool& aborted) {
-  err.AddSecret(o.url.password);
-  err.AddSecret(o.proxy_password);
-  err.AddSecret(o.socks_password);
+// What the statuses of a session told: shown with --verbose, except the ready status of a
+// transfer ("Transfer abgeschlossen"), which the library raises also after a failure; it is
+// held back until the command knows the transfer succeeded.
+struct Session {
+  bool verbose = false;
+  bool aborted = false;     // the server reported the transfer aborted
+  bool transferred = false; // a transfer began
+  bool in_transfer = false;
+  std::string held_ready;
+
+  // The held status, once the transfer is known to have succeeded.
+  void ShowReady(Console& err) {
+    if (verbose && !held_ready.empty()) err.Line(held_ready);
+    held_ready.clear();
+  }
+};
+
+// The client as the options ask: server and login, mode, time-outs, proxies, and statuses.
+void Configure(TIdFTP& ftp, const Options& o, Console& err, Session& session) {
   ftp.SetHost(o.url.host);
   ftp.SetPort(o.url.port);
   ftp.SetUsername(o.url.has_user ? o.url.user : "anonymous");
   ftp.SetPassword(o.url.has_user ? o.url.password : "anonymous@");
   ftp.SetPassive(!o.active);
   ftp.SetTrustPasvAddress(o.trust_pasv_address);
+  ftp.SetAllowForeignDataPeer(o.allow_foreign_data_peer);
   ftp.SetReadTimeout(o.read_timeout);
   // A downloader moves bulk data: receives of 256 KiB (the library's default chunk is 32 KiB)
   // halve the system calls per byte, and each chunk is one write to DEST. The data connection
@@ -444,17 +518,27 @@ void Configure(TIdFTP& ftp, const Options& o, Console& err, bool& aborted) {
                                 : net::saUsernamePassword);
     ftp.SetIOHandler(handler);
   }
-  ftp.SetOnStatus([&err, &aborted, verbose = o.verbose](rtl::TComponent*, net::TIdStatus status,
-                                                         const std::string& text) {
-    if (status == net::ftpAborted) aborted = true;
-    if (verbose) err.Line(text);
+  session.verbose = o.verbose;
+  ftp.SetOnStatus([&err, &session](rtl::TComponent*, net::TIdStatus status,
+                                   const std::string& text) {
+    if (status == net::ftpTransfer) {
+      session.transferred = session.in_transfer = true;
+    } else if (status == net::ftpReady && session.in_transfer) {
+      session.in_transfer = false;
+      session.held_ready = text;
+      return;
+    } else if (status == net::ftpAborted) {
+      session.aborted = true;
+    }
+    if (session.verbose) err.Line(text);
   });
-
 }
 
 // One line for the error that ended a command, and the exit code it means.
 int Failure(Console& err, const std::exception& e) {
-  if (dynamic_cast<const rtl::EStreamError*>(&e) != nullptr) {
+  // A DEST larger than the server's file cannot be its beginning: a local matter.
+  if (dynamic_cast<const rtl::EStreamError*>(&e) != nullptr ||
+      dynamic_cast<const net::EIdFTPLocalFileLarger*>(&e) != nullptr) {
     err.Line("tavo-ftp: " + ClassName(e) + ": " + e.what());
     return kLocalFile;
   }
@@ -475,24 +559,31 @@ int Get(const Options& o, Console& err) {
   Progress progress(err, o.progress.value_or(IsTerminal(stderr)) && !o.quiet);
 
   // Local refusals come before any connection: nothing is sent for a file we would not write.
-  struct stat st{};
-  const bool dest_exists = !to_stdout && ::stat(o.dest.c_str(), &st) == 0;
-  if (dest_exists && S_ISDIR(st.st_mode)) {
+  const platform::TPathKind kind =
+      to_stdout ? platform::TPathKind::pkOther : platform::PathKind(o.dest);
+  if (kind == platform::TPathKind::pkFolder) {
     err.Line("tavo-ftp: " + o.dest + " is a folder; give a file name as DEST");
     return kLocalFile;
   }
-  if (dest_exists && o.no_clobber && !o.resume) {
+  // Anything carrying the name counts, a symbolic link to nothing too: writing through it
+  // would make a file elsewhere.
+  if (o.no_clobber && !o.resume && !to_stdout && platform::PathEntryExists(o.dest)) {
     err.Line("tavo-ftp: " + o.dest + " exists; not replaced (--no-clobber)");
     return kLocalFile;
   }
+  // DEST is written in place only where it must be: a resume appends to it, and something
+  // that is no regular file (standard output, /dev/null, a FIFO, a terminal) cannot be
+  // replaced by renaming (as root, a rename onto /dev/null would replace the device with a
+  // file). Everything else goes through a temporary file that takes DEST's place when whole.
+  const bool resume_in_place = o.resume && kind == platform::TPathKind::pkFile;
 
   TIdFTP ftp;
-  bool aborted = false;
-  Configure(ftp, o, err, aborted);
+  Session session;
+  Configure(ftp, o, err, session);
 
-  std::unique_ptr<rtl::TStream> target;
-  LazyFileStream* lazy = nullptr;
-  StdoutStream* out = nullptr;
+  std::unique_ptr<TemporaryFile> temporary;
+  std::unique_ptr<rtl::TStream> target;  // closed before the temporary file goes
+  rtl::TFileStream* file = nullptr;
   int64_t already = 0;
   try {
     ftp.Connect(true, o.connect_timeout);
@@ -500,23 +591,23 @@ int Get(const Options& o, Console& err) {
 
     if (to_stdout) {
       target = std::make_unique<StdoutStream>();
-      out = static_cast<StdoutStream*>(target.get());
-    } else if (o.resume && dest_exists) {
+    } else if (resume_in_place) {
+      target = std::make_unique<rtl::TFileStream>(o.dest, rtl::fmOpenWrite);
+      already = target->Seek(0, rtl::TSeekOrigin::soEnd);
       // Without restart markers the whole file would be appended to what is there.
-      if (st.st_size > 0 && !ftp.ProbeResume()) {
+      if (already > 0 && !ftp.ProbeResume()) {
         err.Line("tavo-ftp: the server cannot resume a transfer (REST refused); " + o.dest +
                  " left as it is");
         ftp.Disconnect();
         return kNetworkFailure;
       }
-      target = std::make_unique<rtl::TFileStream>(o.dest, rtl::fmOpenWrite);
-      already = target->Seek(0, rtl::TSeekOrigin::soEnd);
-    } else if (o.resume) {
+    } else if (kind == platform::TPathKind::pkOther || o.resume) {
       target = std::make_unique<rtl::TFileStream>(o.dest, rtl::fmCreate);
     } else {
-      target = std::make_unique<LazyFileStream>(o.dest);
-      lazy = static_cast<LazyFileStream*>(target.get());
+      temporary = std::make_unique<TemporaryFile>(o.dest);
+      target = std::make_unique<rtl::TFileStream>(temporary->Path(), rtl::fmOpenWrite);
     }
+    file = dynamic_cast<rtl::TFileStream*>(target.get());
     CountingStream counted(*target, progress);
     counted.Seek(already, rtl::TSeekOrigin::soBeginning);
     ftp.SetOnWorkBegin([&](rtl::TComponent*, net::TWorkMode mode, int32_t) {
@@ -525,21 +616,43 @@ int Get(const Options& o, Console& err) {
     ftp.SetOnWorkEnd([&](rtl::TComponent*, net::TWorkMode mode) {
       if (mode == net::wmRead) progress.End();
     });
-    ftp.Get(o.url.file, counted, o.resume);
+    try {
+      ftp.Get(o.url.file, counted, o.resume);
+    } catch (const net::EIdFTPTransferTooLong&) {
+      // A resume whose server sent more than the file holds (it ignored the restart marker
+      // and began again at byte 0): what it appended is not the file's rest.
+      if (resume_in_place) {
+        try {
+          file->SetSize(already);
+        } catch (const std::exception&) {
+          // The error that ended the transfer is the one to report.
+        }
+      }
+      throw;
+    }
     progress.End();
-    if (lazy != nullptr) lazy->Materialize();
-    if (out != nullptr) out->Flush();
+    // The library returns from a transfer the server reports aborted (426/450) and says so
+    // with a status; for the tool a partial file is a failure.
+    if (session.aborted) {
+      err.Line("tavo-ftp: the server aborted the transfer; " +
+               (to_stdout ? std::string("the output") : o.dest) +
+               (temporary ? " was not written" : " is incomplete"));
+      ftp.Disconnect();
+      return kNetworkFailure;
+    }
+    if (file != nullptr) file->Close();
+    if (temporary && !temporary->Commit(o.dest, o.no_clobber)) {
+      err.Line("tavo-ftp: " + o.dest + " appeared meanwhile; not replaced (--no-clobber)");
+      ftp.Disconnect();
+      return kLocalFile;
+    }
+    if (!session.transferred && o.verbose)
+      err.Line("tavo-ftp: " + o.dest + " is complete already; nothing to transfer");
+    session.ShowReady(err);
     ftp.Disconnect();
   } catch (const std::exception& e) {
     progress.End();
     return Failure(err, e);
-  }
-  // The library returns from a transfer the server reports aborted (426/450) and says so with
-  // a status; for the tool a partial file is a failure.
-  if (aborted) {
-    err.Line("tavo-ftp: the server aborted the transfer; " +
-             (to_stdout ? std::string("the output") : o.dest) + " is incomplete");
-    return kNetworkFailure;
   }
   return kSuccess;
 }
@@ -556,8 +669,8 @@ std::string IsoTime(rtl::TDateTime value) {
 
 int Ls(const Options& o, Console& err) {
   TIdFTP ftp;
-  bool aborted = false;
-  Configure(ftp, o, err, aborted);
+  Session session;
+  Configure(ftp, o, err, session);
   if (o.format) {
     ftp.SetOnCheckListFormat([style = *o.format](rtl::TComponent*, const std::string&,
                                                  net::TIdFTPListFormat& format) { format = style; });
@@ -566,22 +679,32 @@ int Ls(const Options& o, Console& err) {
     ftp.Connect(true, o.connect_timeout);
     if (!o.url.directory.empty()) ftp.ChangeDir(o.url.directory);
     ftp.List();
+    if (!session.aborted) session.ShowReady(err);
     ftp.Disconnect();
   } catch (const std::exception& e) {
     return Failure(err, e);
   }
-  if (aborted) {
+  if (session.aborted) {
     err.Line("tavo-ftp: the server aborted the listing; it is incomplete");
     return kNetworkFailure;
   }
+  std::string out;
+  const auto emit = [&out](std::string_view line) {
+    out.assign(line).append(1, '\n');
+    std::fwrite(out.data(), 1, out.size(), stdout);
+  };
   if (o.raw) {
-    for (const std::string& line : ftp.ListLines().Items()) std::printf("%s\n", line.c_str());
+    // Byte for byte for a program that reads them; a terminal gets no raw control characters.
+    const bool terminal = IsTerminal(stdout);
+    const rtl::TPackedLines& lines = ftp.ListLines();
+    for (int i = 0; i < lines.Count(); ++i)
+      emit(terminal ? Printable(lines[i]) : std::string(lines[i]));
   } else {
     const net::TIdFTPListItems& items = *ftp.ListingItems();
     for (int i = 0; i < items.Count(); ++i) {
       const net::TIdFTPListItem& item = items.Items(i);
       if (items.ListFormat() == net::flfNoDetails) {
-        std::printf("%s\n", item.Name().c_str());
+        emit(Printable(item.Name()));
         continue;
       }
       const char kind = item.Kind() == net::KindDirectory ? 'd' : item.Kind() == net::KindLink ? 'l' : '-';
@@ -589,14 +712,16 @@ int Ls(const Options& o, Console& err) {
       char head[48];
       std::snprintf(head, sizeof head, "%c %12lld ", kind, static_cast<long long>(item.Size()));
       std::string line = head;
-      line.append(IsoTime(item.Modified())).append(1, ' ').append(item.Name());
+      line.append(IsoTime(item.Modified())).append(1, ' ').append(Printable(item.Name()));
       if (item.Kind() == net::KindLink && !item.LinkTarget().empty())
-        line.append(" -> ").append(item.LinkTarget());
-      std::printf("%s\n", line.c_str());
+        line.append(" -> ").append(Printable(item.LinkTarget()));
+      emit(line);
     }
   }
-  if (std::fflush(stdout) != 0) {
-    err.Line(std::string("tavo-ftp: standard output: ") + std::strerror(errno));
+  // A failed write sets the stream's error flag; the flush may then find nothing left to do.
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    err.Line(std::string("tavo-ftp: standard output: ") + std::strerror(errno != 0 ? errno : EIO));
     return kLocalFile;
   }
   return kSuccess;
@@ -612,18 +737,18 @@ bool IsTerminal(std::FILE* f) {
 
 int Run(int argc, char** argv) {
   Console err(stderr);
-  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::fputs(kHelp, stdout);
-    return kSuccess;
-  }
-  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("tavo-ftp %s\n", TAVO_VERSION);
-    return kSuccess;
-  }
+  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
+    ExitAfterPrinting(kHelp);
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0)
+    ExitAfterPrinting(std::string("tavo-ftp ") + TAVO_VERSION + "\n");
   try {
     if (argc < 2 || (std::strcmp(argv[1], "get") != 0 && std::strcmp(argv[1], "ls") != 0))
       throw UsageError(argc < 2 ? "no command given" : "unknown command (get or ls)");
     const Options options = ParseCommand(argc - 1, argv + 1);
+    platform::SetInterruptMessage(options.command == "ls"
+                                      ? "tavo-ftp: interrupted; the listing was not completed\n"
+                                      : "tavo-ftp: interrupted; the transfer was not completed\n");
+    platform::InstallInterruptHandler();
     return options.command == "ls" ? Ls(options, err) : Get(options, err);
   } catch (const UsageError& e) {
     err.Line(std::string("tavo-ftp: ") + e.what());

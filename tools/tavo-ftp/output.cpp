@@ -3,27 +3,19 @@
 #include <algorithm>
 #include <cinttypes>
 
+#include "platform/interrupt.h"
+#include "tools/tavo-ftp/text.h"
+
 namespace tavo::tool {
 
-void Console::AddSecret(const std::string& secret) {
-  if (!secret.empty()) secrets_.push_back(secret);
-}
-
-std::string Console::Mask(std::string text) const {
-  for (const std::string& secret : secrets_) {
-    for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3))
-      text.replace(at, secret.size(), "***");
-  }
-  return text;
-}
-
 void Console::Line(const std::string& text) {
-  std::string line = Mask(text);
+  std::string line = text;
   // Server texts and socket messages carry their own line breaks; one error is one line.
   std::replace(line.begin(), line.end(), '\r', ' ');
   std::replace(line.begin(), line.end(), '\n', ' ');
   while (!line.empty() && line.back() == ' ') line.pop_back();
-  std::fprintf(out_, "%s\n", line.c_str());
+  // Standard error has nobody to report its own failure to; what it could not take is lost.
+  std::fputs((Printable(line) + "\n").c_str(), out_);
   std::fflush(out_);
 }
 
@@ -42,6 +34,7 @@ std::string HumanBytes(double ABytes) {
 void Progress::Begin(int64_t ATotal, int64_t AStart) {
   if (!enabled_) return;
   running_ = true;
+  platform::SetInterruptLineOpen(true);
   total_ = ATotal;
   start_bytes_ = AStart;
   bytes_ = AStart;
@@ -63,6 +56,7 @@ void Progress::End() {
   std::fputc('\n', console_.Stream());
   std::fflush(console_.Stream());
   running_ = false;
+  platform::SetInterruptLineOpen(false);
 }
 
 void Progress::Draw(bool AFinal) {

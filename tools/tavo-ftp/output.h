@@ -1,28 +1,25 @@
 #pragma once
 // What tavo-ftp writes to standard error: status lines, the one-line error, and the progress
-// meter. Every line goes through the same mask, so no password reaches the terminal or a log.
+// meter. Every line is shown with its control characters escaped: server texts reach the
+// terminal only as text. (Passwords are kept out at their sources, never searched for.)
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace tavo::tool {
 
 class Console {
  public:
   explicit Console(std::FILE* out) : out_(out) {}
-  // Texts that must never be shown (passwords); each occurrence is printed as "***".
-  void AddSecret(const std::string& secret);
-  // One line; CR and LF inside the text become blanks, so a message is always one line.
+  // One line; CR and LF inside the text become blanks, so a message is always one line, and
+  // every other control character is escaped ("\x1b").
   void Line(const std::string& text);
-  std::string Mask(std::string text) const;
   std::FILE* Stream() const { return out_; }
 
  private:
   std::FILE* out_;
-  std::vector<std::string> secrets_;
 };
 
 // The progress meter: bytes, rate and, with a known size, a bar with percentage and time left,
@@ -35,6 +32,8 @@ class Progress {
   void Update(int64_t ABytes);
   // Draws the final state and ends the line.
   void End();
+  // Whether the meter's line is open (an interrupt must end it first).
+  bool Running() const { return running_; }
 
  private:
   void Draw(bool AFinal);

@@ -383,6 +383,48 @@ TEST_F(FtpSession, ProbeResumeIsFalseUnless350) {
   EXPECT_EQ(peer.Received(), std::string(kLoginBytes) + "REST 1\r\nREST 0\r\n");
 }
 
+// SIZE and MDTM in one session: what each reply gives (a size; a time as days since 1899-12-30
+// in UTC), or that it raises.
+TEST_F(FtpSession, RemoteSizeAndModificationTime) {
+  const double jan2 = 45293, at_3_4_5 = (3 * 3600 + 4 * 60 + 5) / 86400.0, second = 1 / 86400.0;
+  const struct {
+    const char* command;
+    const char* reply;
+    double expected;
+    bool raises = false;
+  } rows[] = {
+      {"SIZE", "213 123456789012", 123456789012.0}, {"SIZE", "550 Could not get file size.", -1},
+      {"SIZE", "502 Command not implemented.", -1}, {"SIZE", "213 0x10", 0, true},
+      {"SIZE", "530 Not logged in.", 0, true},       {"MDTM", "213 20240102030405", jan2 + at_3_4_5},
+      {"MDTM", "213 20240102030405.25", jan2 + at_3_4_5 + 0.25 * second},
+      {"MDTM", "213 20240102030460", jan2 + at_3_4_5 + 54 * second},  // a leap second reads :59
+      {"MDTM", "213 20241302030405", 0},             {"MDTM", "213 191000102030405", 0},
+      {"MDTM", "550 No such file.", 0},
+  };
+  ScriptLogin(peer);
+  for (const auto& r : rows) peer.ExpectLine(std::string(r.command) + " f").Send(std::string(r.reply) + "\r\n");
+  peer.ReadUntilClose();
+  Start();
+  ftp.Connect();
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.reply);
+    if (r.raises) {
+      EXPECT_THROW(ftp.RemoteSize("f"), EIdException);
+    } else {
+      const double got = r.command[0] == 'S' ? static_cast<double>(ftp.RemoteSize("f")) : ftp.RemoteModified("f");
+      EXPECT_NEAR(got, r.expected, 0.0001 * second);
+    }
+  }
+  ftp.Disconnect();
+  ExpectPeerDone();
+}
+
+TEST(FtpCommandDisplay, ThePasswordOfPassIsHiddenWhateverItIs) {
+  EXPECT_EQ(TIdFTP::CommandForDisplay("PASS a"), "PASS ***");
+  EXPECT_EQ(TIdFTP::CommandForDisplay("pass s3cr:t@pw with blanks"), "pass ***");
+  for (const char* shown : {"PASS", "USER a", "PASSWORD a"}) EXPECT_EQ(TIdFTP::CommandForDisplay(shown), shown);
+}
+
 TEST_F(FtpSession, AbortSendsAborWithoutReadingAReply) {
   ScriptLogin(peer).ExpectLine("ABOR").Send("226 nothing to abort\r\n").ReadUntilClose();
   Start();

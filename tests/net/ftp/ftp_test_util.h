@@ -123,4 +123,14 @@ inline void SetLogin(TIdFTP& ftp) {
   ftp.SetPassword("p");
 }
 
+// Starts the peer and connects a passive client to it with the login of ScriptLogin.
+inline void ConnectPassive(TIdFTP& ftp, testsupport::ScriptedPeer& peer,
+                           int32_t connect_timeout = TimeoutDefault) {
+  peer.Start();
+  SetLogin(ftp);
+  ftp.SetPassive(true);
+  AimAt(ftp, peer);
+  ftp.Connect(true, connect_timeout);
+}
+
 }  // namespace tavo::net::ftptest

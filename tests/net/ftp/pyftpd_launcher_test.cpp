@@ -87,8 +87,12 @@ TEST(PyFtpdLauncher, ProcessesTheServerStartedEndWithIt) {
     child = std::atoi(test::ReadFile(pid_file).c_str());
     ASSERT_GT(child, 0);
     ASSERT_TRUE(Running(child));
-    EXPECT_NE(test::ReadFile("/proc/" + std::to_string(child) + "/cmdline").find("sleep"),
-              std::string::npos);
+    // Python's spawn lets the parent go on while the kernel still sets the new program's
+    // arguments up: its command line can read empty for a moment.
+    const std::string cmdline = "/proc/" + std::to_string(child) + "/cmdline";
+    for (int i = 0; i < 500 && test::ReadFile(cmdline).empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_NE(test::ReadFile(cmdline).find("sleep"), std::string::npos);
   }
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (Running(child) && std::chrono::steady_clock::now() < end)

@@ -10,9 +10,16 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/socket.h>
+#endif
+
 #include "net/ftp/ftp.h"
+#include "net/ftp/simple_server.h"
 #include "net/socks/socks_info.h"
 #include "net/stack/exceptions.h"
 #include "net/stack/socket_handle.h"
@@ -22,6 +29,7 @@
 #include "tests/net/ftp/ftp_test_util.h"
 #include "tests/support/scratch.h"
 #include "tests/support/scripted_peer.h"
+#include "tests/support/thread_state.h"
 
 namespace tavo::net {
 namespace {
@@ -305,36 +313,75 @@ TEST_F(Retrieval, AnnouncedSizeIsHeldAgainstTheBytesThatArrivedNotTheDestination
 
 // A binary transfer that brings less than the preliminary reply announced is incomplete,
 // whatever the final reply says; as much or more is fine.
-TEST_F(Retrieval, TransferShortOfTheAnnouncedSizeIsAnError) {
+// A binary transfer ends exactly where the server said: at the size its 150 reply announced
+// (after a restart marker: the rest, or the whole file), or, for a resume, at the size SIZE
+// gave. One session per row: a transfer refused for its length leaves its final reply unread.
+TEST(RetrievalSize, BinaryTransfersEndWhereTheServerSaid) {
+  enum Ends { kOk, kIncomplete, kTooLong, kLocalLarger, kComplete };
   struct Row {
-    std::string announced;
+    const char* name;
+    std::string local;      // already in the destination; with resume, continued
+    bool resume;
+    const char* size;       // reply to SIZE; nullptr: not asked
+    std::string announced;  // "(N bytes)" in the 150 reply, or ""
     std::string data;
-    std::string error;  // empty: Get returns normally
+    Ends ends;
+    const char* message = nullptr;
   };
+  // clang-format off
   const std::vector<Row> rows = {
-      {"150 Opening BINARY mode data connection for f (11 bytes).\r\n", "short",
-       "Übertragung unvollständig: 5 von 11 angekündigten Bytes empfangen."},
-      {"150 Opening BINARY mode data connection for f (5 bytes).\r\n", "exact", ""},
-      {"150 Opening BINARY mode data connection for f (2 bytes).\r\n", "more", ""},
-      {"150 Opening BINARY mode data connection for f.\r\n", "none announced", ""},
+    {"fewer than announced",      "",    false, nullptr, "11", "short", kIncomplete, "Übertragung unvollständig: 5 von 11 angekündigten Bytes empfangen."},
+    {"as announced",              "",    false, nullptr, "5",  "exact", kOk},
+    {"more than announced",       "",    false, nullptr, "2",  "more",  kTooLong, "Übertragung zu lang: mehr als die angekündigten 2 Bytes empfangen."},
+    {"resume, rest announced",    "abc", true,  "213 8", "5",  "defgh", kOk},
+    {"resume, whole announced",   "abc", true,  "213 8", "8",  "defgh", kOk},
+    {"resume, REST ignored",      "abc", true,  "213 8", "8",  "abcdefgh", kTooLong},
+    {"resume, short of SIZE",     "abc", true,  "213 8", "5",  "de",    kIncomplete, "Übertragung unvollständig: 2 von 5 angekündigten Bytes empfangen."},
+    {"resume, no SIZE, whole",    "abc", true,  "502 no", "8", "defgh", kOk},
+    {"resume, local larger",      "abcdefghij", true, "213 8", "", "", kLocalLarger, "Die lokale Datei ist mit 10 Bytes größer als die Datei auf dem Server (8 Bytes) und kann nicht fortgesetzt werden."},
+    {"resume, complete already",  "abcdefgh", true, "213 8", "", "", kComplete},
   };
-  int index = 1;
-  for (const Row& r : rows) ScriptPassiveTransfer(peer, "RETR f", r.data, index++, r.announced);
-  peer.ReadUntilClose();
-  ConnectToPeer();
+  // clang-format on
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.announced);
-    rtl::TMemoryStream dest;
-    try {
-      ftp.Get("f", dest);
-      EXPECT_EQ(r.error, "");
-    } catch (const EIdFTPTransferIncomplete& e) {
-      EXPECT_EQ(e.what(), r.error);
+    SCOPED_TRACE(r.name);
+    ScriptedPeer p;
+    ScriptLogin(p);
+    if (r.resume) p.ExpectLine("REST 1").Send("350 ok\r\n").ExpectLine("REST 0").Send("350 ok\r\n");
+    if (r.size != nullptr) p.ExpectLine("SIZE f").Send(std::string(r.size) + "\r\n");
+    const bool transfers = r.ends != kLocalLarger && r.ends != kComplete;
+    if (transfers) {
+      p.ExpectLine("PASV").Do(ftptest::PasvReply()).Accept().Use(0);
+      if (r.resume) p.ExpectLine("REST " + std::to_string(r.local.size())).Send("350 there\r\n");
+      const std::string announced = r.announced.empty() ? "" : " (" + r.announced + " bytes)";
+      p.ExpectLine("RETR f").Send("150 Opening BINARY mode data connection for f" + announced + ".\r\n");
+      p.Use(1).Send(r.data).Close().Use(0).Send("226 ok\r\n");
     }
-    EXPECT_EQ(dest.DataString(), r.data) << "what arrived is kept";
+    p.ReadUntilClose();
+    TIdFTP client;
+    ftptest::ConnectPassive(client, p);
+    rtl::TMemoryStream dest;
+    dest.WriteBuffer(r.local.data(), static_cast<int64_t>(r.local.size()));
+    Ends ended = r.ends == kComplete ? kComplete : kOk;
+    std::string message;
+    try {
+      client.Get("f", dest, r.resume);
+    } catch (const EIdException& e) {
+      message = e.what();
+      ended = dynamic_cast<const EIdFTPTransferIncomplete*>(&e) ? kIncomplete
+              : dynamic_cast<const EIdFTPTransferTooLong*>(&e)  ? kTooLong
+                                                                 : kLocalLarger;
+    }
+    client.Disconnect();
+    EXPECT_EQ(ended, r.ends) << message;
+    EXPECT_EQ(message, r.message != nullptr ? r.message : message);
+    // Whole, or never anything of the bytes refused: not longer than the server said.
+    const std::string got = dest.DataString();
+    const size_t said = r.size != nullptr ? 8 : std::stoul(r.announced);
+    EXPECT_TRUE(r.ends == kOk ? got == r.local + r.data : got.size() <= std::max(r.local.size(), said))
+        << got;
+    EXPECT_TRUE(p.WaitScriptDone(10000));
+    EXPECT_EQ(p.Failures(), std::vector<std::string>{});
   }
-  ExpectDataConnectionGone();
-  Finish();
 }
 
 TEST_F(Retrieval, RefusedRetrLeavesAnEmptyFileAndClosesTheDataConnection) {
@@ -381,9 +428,9 @@ TEST_F(Retrieval, DestinationAndResumeRules) {
   const std::string existing(1000, 'o');
   const std::vector<Row> rows = {
       {"missing, resume supported", std::nullopt, false, true, "350 ok", false,
-       "PASV\r\nREST 0\r\nRETR f\r\n", "new"},
+       "SIZE f\r\nPASV\r\nREST 0\r\nRETR f\r\n", "new"},
       {"1000 bytes, continued", existing, false, true, "350 ok", false,
-       "PASV\r\nREST 1000\r\nRETR f\r\n", existing + "new"},
+       "SIZE f\r\nPASV\r\nREST 1000\r\nRETR f\r\n", existing + "new"},
       {"replaced", existing, true, false, nullptr, false, "PASV\r\nRETR f\r\n", "new"},
       {"both flags", existing, true, true, "350 ok", true, "", existing},
       {"resume unsupported", existing, false, true, "502 no", true, "", existing},
@@ -397,17 +444,16 @@ TEST_F(Retrieval, DestinationAndResumeRules) {
       p.ExpectLine("REST 1").Send(std::string(r.rest_1_reply) + "\r\n").ExpectLine("REST 0").Send(
           "350 reset\r\n");
     if (!r.refused) {
+      // A resume asks the size first: what is there plus what comes.
+      if (r.commands.starts_with("SIZE"))
+        p.ExpectLine("SIZE f").Send("213 " + std::to_string(r.file.size()) + "\r\n");
       p.ExpectLine("PASV").Do(ftptest::PasvReply()).Accept().Use(0);
       if (r.commands.find("REST") != std::string::npos) p.ReadLine().Send("350 from there\r\n");
       p.ExpectLine("RETR f").Send("150 ok\r\n").Use(1).Send("new").Close().Use(0).Send("226 ok\r\n");
     }
     p.ReadUntilClose();
-    p.Start();
     TIdFTP client;
-    ftptest::SetLogin(client);
-    client.SetPassive(true);
-    ftptest::AimAt(client, p);
-    client.Connect();
+    ftptest::ConnectPassive(client, p);
     test::ScratchDir d;
     const std::string dest = d / "f";
     if (r.existing) d.Write("f", *r.existing, 0644);
@@ -460,21 +506,26 @@ TEST_F(Retrieval, LineBreakInAFileNameIsRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(Commands(), "");
 }
 
+// Peer step: reads the PORT line, which must announce 127.0.0.1, and keeps its port.
+ScriptedPeer::Step ReadPortCommand(std::atomic<int>& announced) {
+  return [&announced](ScriptedPeer& p, ScriptedPeer::Connection& c) {
+    std::string line;
+    if (!p.ReadLineFrom(c, line)) return false;
+    int h1, h2, h3, h4, hi, lo;
+    if (std::sscanf(line.c_str(), "PORT %d,%d,%d,%d,%d,%d", &h1, &h2, &h3, &h4, &hi, &lo) != 6 ||
+        h1 != 127 || h2 != 0 || h3 != 0 || h4 != 1) {
+      p.AddFailure("not a PORT for 127.0.0.1: " + line);
+      return false;
+    }
+    announced = hi * 256 + lo;
+    return true;
+  };
+}
+
 // Active mode: the client listens where the server already reaches it and the server connects.
 TEST_F(Retrieval, ActiveGetAnnouncesTheListenerAndReadsTheServersConnection) {
   std::atomic<int> announced{0};
-  peer.Do([&](ScriptedPeer& p, ScriptedPeer::Connection& c) {
-        std::string line;
-        if (!p.ReadLineFrom(c, line)) return false;
-        int h1, h2, h3, h4, hi, lo;
-        if (std::sscanf(line.c_str(), "PORT %d,%d,%d,%d,%d,%d", &h1, &h2, &h3, &h4, &hi, &lo) != 6 ||
-            h1 != 127 || h2 != 0 || h3 != 0 || h4 != 1) {
-          p.AddFailure("not a PORT for 127.0.0.1: " + line);
-          return false;
-        }
-        announced = hi * 256 + lo;
-        return true;
-      })
+  peer.Do(ReadPortCommand(announced))
       .Send("200 PORT ok\r\n")
       .ExpectLine("RETR f")
       .Send("150 Opening data connection (5 bytes)\r\n")
@@ -491,6 +542,78 @@ TEST_F(Retrieval, ActiveGetAnnouncesTheListenerAndReadsTheServersConnection) {
   EXPECT_EQ(status.Texts(), kTransferStatuses);
   ExpectDataConnectionGone();
   Finish();
+}
+
+// A stranger (127.0.0.2) who connects to the listener first is closed unread; the server's own
+// connection brings the data.
+TEST(ActiveRetrieval, OnlyTheServerMaySupplyTheData) {
+  std::atomic<int> announced{0};
+  const auto port = [&] { return announced.load(); };
+  ScriptedPeer peer;
+  ScriptLogin(peer).Do(ReadPortCommand(announced)).Send("200 PORT ok\r\n").ExpectLine("RETR f");
+  peer.Send("150 Opening data connection\r\n").Dial(port, "127.0.0.2").Send("EVIL!").ReadUntilClose();
+  peer.Dial(port).Send("hello").Close().Use(0).Send("226 done\r\n").ReadUntilClose();
+  TIdFTP ftp;
+  ftptest::ConnectPassive(ftp, peer);
+  ftp.SetPassive(false);
+  rtl::TMemoryStream dest;
+  ftp.Get("f", dest);
+  EXPECT_EQ(dest.DataString(), "hello");
+  ftp.Disconnect();
+  EXPECT_TRUE(peer.WaitScriptDone(10000));
+  EXPECT_EQ(peer.Failures(), std::vector<std::string>{});
+}
+
+#ifndef _WIN32
+// The listener's socket is closed however the accept ends: raising (here the socket stopped
+// listening under it, which accept reports as an error), or returning False for a listener
+// closed under the wait, which names its error rather than a time-out that did not happen.
+TEST(ActiveRetrieval, AnAcceptThatFailsClosesTheListenerAndSaysWhy) {
+  {
+    TIdSimpleServer listener;
+    listener.SetBoundIP("127.0.0.1");
+    listener.StartListening();
+    const int socket = listener.ListenSocket();
+    ::shutdown(socket, SHUT_RD);
+    EXPECT_THROW(listener.AcceptConnection(), EIdSocketError);
+    EXPECT_EQ(::fcntl(socket, F_GETFD), -1) << "the listening socket is still open";
+  }
+  TIdSimpleServer listener;
+  listener.SetBoundIP("127.0.0.1");
+  listener.SetAcceptWaitMs(60000);
+  listener.StartListening();
+  const pid_t tid = testsupport::ThisThreadId();
+  std::thread closer([&] {
+    if (testsupport::WaitUntilBlockedIn(tid, testsupport::WaitCalls(), 10000)) listener.CloseTransport();
+  });
+  EXPECT_FALSE(listener.AcceptConnection());
+  closer.join();
+  EXPECT_FALSE(listener.AcceptTimedOut());
+  EXPECT_EQ(listener.AcceptError(), 10038);
+}
+#endif
+
+// The passive data connection is bound by the connect time-out the session was connected
+// with: a data port that never completes the handshake ends the transfer then, not after the
+// system's own time-out of minutes.
+TEST(PassiveRetrieval, TheDataConnectTakesTheSessionsConnectTimeout) {
+  testsupport::StalledListener stalled;
+  const int port = stalled.Port();
+  ScriptedPeer peer;
+  ScriptLogin(peer)
+      .ExpectLine("PASV")
+      .Send("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
+            std::to_string(port % 256) + ").\r\n")
+      .ReadUntilClose();
+  TIdFTP ftp;
+  ftptest::ConnectPassive(ftp, peer, 1000);
+  rtl::TMemoryStream dest;
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_THROW(ftp.Get("f", dest), EIdConnectTimeout);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(8));
+  ftp.Disconnect();
+  EXPECT_TRUE(peer.WaitScriptDone(10000));
+  EXPECT_EQ(peer.Failures(), std::vector<std::string>{});
 }
 
 TEST_F(Retrieval, PortLineSplitsThePortIntoHighAndLowByte) {
@@ -535,6 +658,26 @@ TEST_F(Retrieval, ActiveModeThroughASocksProxyIsRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(Commands(), "");
 }
 
+// A listing keeps at most kMaxListingLines lines: one more is refused as it arrives (the last
+// line here, so the server has sent everything) and the previous listing stays.
+TEST_F(Retrieval, AListingBeyondTheLineCapIsRefused) {
+  std::string at_cap;
+  for (int i = 0; i < TIdFTP::kMaxListingLines; ++i) at_cap += "x\n";
+  ScriptPassiveTransfer(peer, "LIST", at_cap, 1);
+  ScriptPassiveTransfer(peer, "LIST", at_cap + "y\n", 2).ReadUntilClose();
+  ConnectToPeer();
+  ftp.List();
+  std::string refused;
+  try {
+    ftp.List();
+  } catch (const EIdFTPListingTooLarge& e) {
+    refused = e.what();
+  }
+  EXPECT_EQ(refused, "Die Verzeichnisliste hat mehr als 1000000 Zeilen und wird nicht gelesen.");
+  EXPECT_EQ(ftp.ListLines().Count(), TIdFTP::kMaxListingLines);
+  Finish();
+}
+
 // LIST fills the raw lines; the listing is built from them once, with the detected format as
 // the owner corrects it, and built anew by the next LIST.
 TEST_F(Retrieval, ListFillsTheLinesAndTheListingIsBuiltFromThem) {
@@ -556,8 +699,7 @@ TEST_F(Retrieval, ListFillsTheLinesAndTheListingIsBuiltFromThem) {
   EXPECT_THROW(ftp.List("sub\r\nDELE x"), EIdCommandLineBreak);
 
   ftp.List();
-  EXPECT_EQ(ftp.ListLines().Items(),
-            (std::vector<std::string>{"-rw-r--r-- 1 u g 5 Jan 02 2020 a  b.txt", "bad line"}));
+  EXPECT_EQ(ftp.ListLines().Text(), "-rw-r--r-- 1 u g 5 Jan 02 2020 a  b.txt\r\nbad line\r\n");
   TIdFTPListItems* items = ftp.ListingItems();
   EXPECT_EQ(ftp.ListingItems(), items) << "built once";
   EXPECT_EQ(created, 1);

@@ -211,5 +211,25 @@ TEST(SocksProxy, FtpSessionThroughTwistedWithSocks4AByANameOnlyTheProxyKnows) {
                                    *server);
 }
 
+// An FTP proxy reached through a SOCKS proxy: the data connection asks the SOCKS proxy for
+// the host the control connection asked for (the FTP proxy, which serves the data too), never
+// for the real server's name, which only the FTP proxy would know.
+TEST(SocksProxy, DataConnectionGoesToTheFtpProxyTheControlConnectionReached) {
+  if (const std::string why = Socks4Server::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+  const std::string ftp_proxy = std::string(64, 'p') + ".invalid";
+  const std::string real_server = std::string(64, 's') + ".invalid";
+  Socks4Server socks({.aliases = {{ftp_proxy, "127.0.0.1"}}});
+  auto server = FtpServer();  // in the FTP proxy's place: it logs the user in and serves
+  FtpThroughProxy client(*server, real_server, {svSocks4A, socks.Port(), saNoAuthentication, "tavo"});
+  client.Ftp().ProxySettings().SetProxyType(fpcmTransparent);
+  client.Ftp().ProxySettings().SetHost(ftp_proxy);
+  client.Ftp().ProxySettings().SetPort(server->Port());
+  client.Session();
+  const std::string log = socks.Log();
+  EXPECT_EQ(log.find(real_server), std::string::npos) << log;
+  ExpectDataConnectionThroughProxy(log, "connected \\S+ via \\d+ -> 127\\.0\\.0\\.1:(\\d+)\n",
+                                   *server);
+}
+
 }  // namespace
 }  // namespace tavo::net

@@ -1,0 +1,125 @@
+#include "platform/file_commit.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace tavo::platform {
+namespace {
+
+// UTF-8 to UTF-16 and back for the wide-character calls; a text that is no UTF-8 gives the
+// empty text, which names no file.
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) return {};
+  const int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                      static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                        wide.data(), n);
+  return wide;
+}
+
+std::string Narrow(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string narrow(static_cast<size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n,
+                        nullptr, nullptr);
+  return narrow;
+}
+
+// The system's words for an error number, without the line break it ends with.
+std::string ErrorText(DWORD error) {
+  wchar_t* buffer = nullptr;
+  const DWORD n = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = n > 0 && buffer != nullptr ? std::wstring(buffer, n) : std::wstring();
+  if (buffer != nullptr) ::LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
+    text.pop_back();
+  return text.empty() ? "error " + std::to_string(error) : Narrow(text);
+}
+
+bool IsNameTaken(DWORD error) {
+  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
+}  // namespace
+
+TPathKind PathKind(const std::string& path) {
+  const std::wstring wide = Widen(path);
+  if (wide.empty()) return TPathKind::pkMissing;
+  // Opened for no access at all, which every kind of file allows: the handle says what it is
+  // (NUL and CON are character devices, not files).
+  const HANDLE h =
+      ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return TPathKind::pkMissing;
+    // Something is there that we may not look at; replacing it will tell.
+    return TPathKind::pkFile;
+  }
+  TPathKind kind = TPathKind::pkOther;
+  if (::GetFileType(h) == FILE_TYPE_DISK) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    kind = ::GetFileInformationByHandle(h, &info) &&
+                   (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+               ? TPathKind::pkFolder
+               : TPathKind::pkFile;
+  }
+  ::CloseHandle(h);
+  return kind;
+}
+
+bool PathEntryExists(const std::string& path) {
+  const std::wstring wide = Widen(path);
+  // A link's own attributes: a link to nothing exists as a name.
+  return !wide.empty() && (::GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES ||
+                           PathKind(path) != TPathKind::pkMissing);
+}
+
+TFsResult CreateNewFile(const std::string& path, std::string& reason) {
+  const std::wstring wide = Widen(path);
+  if (wide.empty()) {
+    reason = ErrorText(ERROR_INVALID_NAME);
+    return TFsResult::frFailed;
+  }
+  // Default security: what any new file of this user gets in that folder.
+  const HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    reason = ErrorText(error);
+    return IsNameTaken(error) ? TFsResult::frExists : TFsResult::frFailed;
+  }
+  ::CloseHandle(h);
+  return TFsResult::frDone;
+}
+
+TFsResult MoveIntoPlace(const std::string& from, const std::string& to, bool replace,
+                        std::string& reason) {
+  const std::wstring wide_from = Widen(from);
+  const std::wstring wide_to = Widen(to);
+  if (wide_from.empty() || wide_to.empty()) {
+    reason = ErrorText(ERROR_INVALID_NAME);
+    return TFsResult::frFailed;
+  }
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (::MoveFileExW(wide_from.c_str(), wide_to.c_str(), flags)) return TFsResult::frDone;
+  const DWORD error = ::GetLastError();
+  reason = ErrorText(error);
+  return !replace && IsNameTaken(error) ? TFsResult::frExists : TFsResult::frFailed;
+}
+
+bool RemoveFile(const std::string& path) {
+  const std::wstring wide = Widen(path);
+  return !wide.empty() && ::DeleteFileW(wide.c_str()) != 0;
+}
+
+}  // namespace tavo::platform
