@@ -1,35 +1,14 @@
 #include "platform/file_commit.h"
 
-#include <windows.h>
-
 #include <string>
+
+#include "platform/win32/utf16.h"
 
 namespace tavo::platform {
 namespace {
 
-// UTF-8 to UTF-16 and back for the wide-character calls; a text that is no UTF-8 gives the
-// empty text, which names no file.
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                                      static_cast<int>(text.size()), nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                        wide.data(), n);
-  return wide;
-}
-
-std::string Narrow(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return {};
-  std::string narrow(static_cast<size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n,
-                        nullptr, nullptr);
-  return narrow;
-}
+using win32::Narrow;
+using win32::Widen;
 
 // The system's words for an error number, without the line break it ends with.
 std::string ErrorText(DWORD error) {
