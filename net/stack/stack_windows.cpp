@@ -339,7 +339,12 @@ std::vector<std::string> TIdStackWindows::GetHostAddresses(const std::string& AH
 
 bool TIdStackWindows::ParseIPv6Address(const std::string& AText,
                                        std::array<uint8_t, 16>* ABytes) {
-  if (AText.find(':') == std::string::npos) return false;
+  // Hex groups, colons and an IPv4 tail, then an optional zone ("%eth0"); brackets and other
+  // decoration are not part of an address, whatever a system's parser forgives.
+  const std::string address = AText.substr(0, AText.find('%'));
+  if (address.find(':') == std::string::npos ||
+      address.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos)
+    return false;
   std::vector<ws2::TSockAddr> parsed;
   if (!ws2::getaddrinfo(AText, ws2::kAfInet6, true, parsed)) return false;
   if (ABytes != nullptr) std::memcpy(ABytes->data(), parsed.front().Addr6, 16);
