@@ -1,5 +1,6 @@
-// The PASV reply's text line, and the size a preliminary reply may announce: both are read from
-// whatever the server sends. A reading that succeeds must name a real address and port.
+// The PASV and EPSV replies' text lines, and the size a preliminary reply may announce: all are
+// read from whatever the server sends. A reading that succeeds must name a real address and
+// port.
 
 #include <cstdint>
 #include <string>
@@ -28,6 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TAVO_FUZZ_CHECK(address.size() >= 7 && address.size() <= 15);
   } catch (const tavo::net::EIdFTPPasvReplyError&) {
   } catch (const tavo::rtl::EConvertError&) {
+  }
+
+  try {
+    const int32_t extended = TIdFTP::ParseEpsvReply(text);
+    TAVO_FUZZ_CHECK(extended >= 1 && extended <= 65535);
+    TAVO_FUZZ_CHECK(text.find(tavo::rtl::IntToStr(extended)) != std::string::npos);
+  } catch (const tavo::net::EIdFTPPasvReplyError&) {
   }
 
   tavo::net::TIdRFCReply reply;

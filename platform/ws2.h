@@ -30,11 +30,14 @@ using TSocket = int32_t;
 constexpr TSocket kInvalidSocket = -1;
 constexpr int32_t kSocketError = -1;
 
+constexpr int32_t kAfUnspec = 0;
 constexpr int32_t kAfInet = 2;
+constexpr int32_t kAfInet6 = 23;
 constexpr int32_t kSockStream = 1;
 constexpr int32_t kSockDgram = 2;
 constexpr int32_t kIpProtoTcp = 6;
 constexpr int32_t kIpProtoUdp = 17;
+constexpr int32_t kIpProtoIpv6 = 41;
 
 // Windows option levels and names.
 constexpr int32_t kSolSocket = 0xFFFF;
@@ -52,6 +55,7 @@ constexpr int32_t kSoRcvTimeo = 0x1006;
 constexpr int32_t kSoError = 0x1007;
 constexpr int32_t kSoType = 0x1008;
 constexpr int32_t kTcpNoDelay = 0x0001;
+constexpr int32_t kIpv6V6Only = 27;
 
 constexpr int32_t kMsgOob = 0x1;
 constexpr int32_t kMsgPeek = 0x2;
@@ -98,12 +102,15 @@ constexpr int32_t kWsaTryAgain = 11002;
 constexpr int32_t kWsaNoRecovery = 11003;
 constexpr int32_t kWsaNoData = 11004;
 
-// The IPv4 socket address, 16 bytes: family, port and address in network byte order.
-struct TSockAddrIn {
+// A socket address of either family, port and addresses in network byte order: IPv4
+// (kAfInet) keeps its four bytes in Addr, IPv6 (kAfInet6) its sixteen in Addr6 and its zone
+// (the interface of a link-local address) in ScopeId.
+struct TSockAddr {
   int16_t Family = 0;
   uint16_t Port = 0;
   uint32_t Addr = 0;
-  uint8_t Zero[8] = {};
+  uint8_t Addr6[16] = {};
+  uint32_t ScopeId = 0;
 };
 
 // A socket set as Windows keeps it: a count and up to 64 socket numbers.
@@ -143,16 +150,16 @@ void UnloadLibrary();
 
 TSocket socket(int32_t AFamily, int32_t AType, int32_t AProtocol);
 // AAddr may be null when the peer's address is not wanted.
-TSocket accept(TSocket ASocket, TSockAddrIn* AAddr);
-int32_t bind(TSocket ASocket, const TSockAddrIn& AAddr);
-int32_t connect(TSocket ASocket, const TSockAddrIn& AAddr);
+TSocket accept(TSocket ASocket, TSockAddr* AAddr);
+int32_t bind(TSocket ASocket, const TSockAddr& AAddr);
+int32_t connect(TSocket ASocket, const TSockAddr& AAddr);
 int32_t listen(TSocket ASocket, int32_t ABacklog);
 int32_t recv(TSocket ASocket, void* ABuffer, int32_t ALength, int32_t AFlags);
 int32_t send(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AFlags);
 int32_t recvfrom(TSocket ASocket, void* ABuffer, int32_t ALength, int32_t AFlags,
-                 TSockAddrIn* AFrom);
+                 TSockAddr* AFrom);
 int32_t sendto(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AFlags,
-               const TSockAddrIn& ATo);
+               const TSockAddr& ATo);
 // Sets that are null are not watched; ATimeout null waits without limit. Returns the number
 // of ready sockets (each set is left holding only its ready ones), 0 on time-out, -1 on error.
 int32_t select(TFdSet* ARead, TFdSet* AWrite, TFdSet* AExcept, const TTimeVal* ATimeout);
@@ -163,8 +170,8 @@ int32_t setsockopt(TSocket ASocket, int32_t ALevel, int32_t AOptName, const void
 // AOptLen: in, the buffer size; out, the size written.
 int32_t getsockopt(TSocket ASocket, int32_t ALevel, int32_t AOptName, void* AOptVal,
                    int32_t* AOptLen);
-int32_t getpeername(TSocket ASocket, TSockAddrIn& AAddr);
-int32_t getsockname(TSocket ASocket, TSockAddrIn& AAddr);
+int32_t getpeername(TSocket ASocket, TSockAddr& AAddr);
+int32_t getsockname(TSocket ASocket, TSockAddr& AAddr);
 
 // Look-ups: false when nothing was found (the reason is left for WSAGetLastError).
 bool gethostbyname(const std::string& AName, THostEnt& AResult);
@@ -177,6 +184,16 @@ bool getservbyport(uint16_t APortNet, const char* AProto, TServEnt& AResult);
 
 // Dotted text to an address in network byte order; kInAddrNone when not an address.
 uint32_t inet_addr(const std::string& AText);
+
+// Socket addresses (port 0) for a host name or a literal address of the family asked: kAfInet,
+// kAfInet6, or kAfUnspec for both, in the resolver's order and without repeats. With
+// ANumericOnly only a literal is taken and nothing is looked up. False when nothing was found
+// (the reason is left for WSAGetLastError).
+bool getaddrinfo(const std::string& AName, int32_t AFamily, bool ANumericOnly,
+                 std::vector<TSockAddr>& AResult);
+// The text of an address: dotted for IPv4, the shortest form for IPv6 ("::1",
+// "2001:db8::7"); empty for a family of neither kind.
+std::string AddressText(const TSockAddr& AAddr);
 
 uint16_t htons(uint16_t AValue);
 uint16_t ntohs(uint16_t AValue);

@@ -19,6 +19,25 @@ inline constexpr const char kFtpListVmsDisk[] = "DSK:";
 inline constexpr const char kFtpListDosDir[] = "<DIR>";
 // Separates a symbolic link's name from its target.
 inline constexpr const char kFtpListLinkArrow[] = " -> ";
+// An MLSD line that is no entry: without facts or name, or with a size or time that is no
+// number.
+inline constexpr const char kFtpListMlsdInvalid[] = "Ungültige MLSD-Zeile";
+// The facts of MLSD lines the parser reads, compared upper-cased, and the values of "type".
+inline constexpr const char kFtpFactType[] = "TYPE";
+inline constexpr const char kFtpFactSize[] = "SIZE";
+inline constexpr const char kFtpFactSizeDir[] = "SIZD";
+inline constexpr const char kFtpFactModify[] = "MODIFY";
+inline constexpr const char kFtpFactPerm[] = "PERM";
+inline constexpr const char kFtpFactUnique[] = "UNIQUE";
+inline constexpr const char kFtpFactUnixMode[] = "UNIX.MODE";
+inline constexpr const char kFtpFactUnixOwner[] = "UNIX.OWNER";
+inline constexpr const char kFtpFactUnixGroup[] = "UNIX.GROUP";
+inline constexpr const char kFtpTypeFile[] = "FILE";
+inline constexpr const char kFtpTypeDir[] = "DIR";
+inline constexpr const char kFtpTypeCurrentDir[] = "CDIR";
+inline constexpr const char kFtpTypeParentDir[] = "PDIR";
+// A symbolic link of a Unix server: "OS.unix=slink:target" (the target may be missing).
+inline constexpr const char kFtpTypeUnixLink[] = "OS.UNIX=SLINK";
 // Halves of the day after an MS-DOS time, compared upper-cased.
 inline constexpr const char kFtpListAm[] = "AM";
 inline constexpr const char kFtpListPm[] = "PM";

@@ -76,6 +76,21 @@ inline constexpr const char kFtpCmdRetr[] = "RETR ";
 inline constexpr const char kFtpCmdList[] = "LIST";
 inline constexpr const char kFtpCmdSize[] = "SIZE ";
 inline constexpr const char kFtpCmdMdtm[] = "MDTM ";
+inline constexpr const char kFtpCmdEpsv[] = "EPSV";
+inline constexpr const char kFtpCmdEprt[] = "EPRT ";
+inline constexpr const char kFtpCmdFeat[] = "FEAT";
+inline constexpr const char kFtpCmdOptsUtf8[] = "OPTS UTF8 ON";
+inline constexpr const char kFtpCmdMlsd[] = "MLSD";
+inline constexpr const char kFtpCmdMlst[] = "MLST";
+// The FEAT entry of a server that takes UTF-8 names.
+inline constexpr const char kFtpFeatureUtf8[] = "UTF8";
+// The address families of EPRT: 1 IPv4, 2 IPv6.
+inline constexpr const char kFtpEprtIPv4[] = "1";
+inline constexpr const char kFtpEprtIPv6[] = "2";
+// An EPSV reply 229 whose text holds no port: the text.
+inline constexpr const char kFtpEpsvReplyInvalid[] = "Ungültige Antwort auf EPSV: \"%s\".";
+// An MLST reply 250 that holds no line of facts: the text.
+inline constexpr const char kFtpMlstReplyInvalid[] = "Ungültige Antwort auf MLST: \"%s\".";
 // What a command shown to a person carries instead of the password.
 inline constexpr const char kFtpMaskedPassword[] = "***";
 // A listing beyond the bound: the bound in MiB.

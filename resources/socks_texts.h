@@ -50,5 +50,8 @@ inline constexpr const char kSocksFieldTooLong[] =
 // Field name. SOCKS 4 and 4A end their texts with a NUL byte.
 inline constexpr const char kSocksFieldHasNul[] =
     "%s enthält ein Nullzeichen und kann über SOCKS 4 nicht gesendet werden.";
+// An IPv6 target for SOCKS 4 or 4A, which carry IPv4 addresses and names only: the target.
+inline constexpr const char kSocksNoIPv6[] =
+    "Das IPv6-Ziel %s ist über SOCKS 4 nicht erreichbar; SOCKS 5 kann es.";
 
 }  // namespace tavo::res

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "net/ftp/listing.h"
 #include "net/stack/exceptions.h"
 #include "net/tcp/trim.h"
 #include "resources/ftp_texts.h"
@@ -41,6 +42,9 @@ TIdFTP::~TIdFTP() = default;
 void TIdFTP::Connect(bool AAutoLogin, int32_t ATimeout) {
   const std::string saved_host = Host();
   const int32_t saved_port = Port();
+  // What the previous session learnt of its server is not this one's.
+  epsv_refused_ = eprt_refused_ = features_asked_ = listing_is_mlsd_ = false;
+  features_.clear();
   try {
     const bool via_proxy =
         proxy_settings_->ProxyType() != fpcmNone && !proxy_settings_->Host().empty();
@@ -80,6 +84,10 @@ void TIdFTP::Connect(bool AAutoLogin, int32_t ATimeout) {
       } else {
         system_name_ = LastReply().Text().Count() > 0 ? LastReply().Text()[0] : std::string();
       }
+      // Whatever the server answers, the session goes on: names then travel in the server's
+      // own encoding.
+      if (use_utf8_ && SupportsFeature(res::kFtpFeatureUtf8))
+        SendCmd(res::kFtpCmdOptsUtf8, int16_t{-1});
       ReportStatus(ftpReady, {res::kFtpConnected});
     }
   } catch (...) {
@@ -250,34 +258,43 @@ rtl::TDateTime TIdFTP::RemoteModified(const std::string& AFileName) {
   return ParseMdtmTime(text.Count() > 0 ? text[0] : std::string());
 }
 
-rtl::TDateTime TIdFTP::ParseMdtmTime(const std::string& AText) {
-  const std::string value = tcp_detail::TrimBlanks(AText);
-  const auto digits = [&](size_t at, size_t count, int32_t& out) {
-    out = 0;
-    for (size_t i = at; i < at + count; ++i) {
-      if (i >= value.size() || value[i] < '0' || value[i] > '9') return false;
-      out = out * 10 + (value[i] - '0');
-    }
-    return true;
-  };
-  int32_t year, month, day, hour, minute, second, millisecond = 0;
-  if (!digits(0, 4, year) || !digits(4, 2, month) || !digits(6, 2, day) || !digits(8, 2, hour) ||
-      !digits(10, 2, minute) || !digits(12, 2, second))
-    return 0;
-  if (value.size() > 14) {
-    // A fraction of a second, as many digits as the server likes; milliseconds are kept.
-    const size_t fraction = value.size() - 15;
-    int32_t unused = 0;
-    if (value[14] != '.' || fraction == 0 || !digits(15, fraction, unused)) return 0;
-    digits(15, std::min<size_t>(fraction, 3), millisecond);
-    for (size_t i = fraction; i < 3; ++i) millisecond *= 10;
+const std::map<std::string, std::string>& TIdFTP::Features() {
+  if (!features_asked_) {
+    features_asked_ = true;
+    if (SendCmd(res::kFtpCmdFeat, {211, 500, 502}) == 211) features_ = ParseFeatures(LastReply());
   }
-  rtl::TDateTime date = 0, time = 0;
-  // A leap second reads as :59, as the clock does.
-  if (!rtl::TryEncodeDate(year, month, day, date) ||
-      !rtl::TryEncodeTime(hour, minute, second == 60 ? 59 : second, millisecond, time))
-    return 0;
-  return rtl::ComposeDateTime(date, time);
+  return features_;
+}
+
+std::map<std::string, std::string> TIdFTP::ParseFeatures(const TIdRFCReply& AReply) {
+  std::map<std::string, std::string> features;
+  const rtl::TStringList& lines = AReply.RawLines();
+  // The first line opens the list, the last closes it; each line between names one feature.
+  for (int i = 1; i + 1 < lines.Count(); ++i) {
+    const std::string& line = lines[i];
+    const size_t blank = line.find(' ');
+    std::string name = line.substr(0, blank);
+    for (char& c : name) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    if (!name.empty())
+      features[name] = blank == std::string::npos ? std::string() : line.substr(blank + 1);
+  }
+  return features;
+}
+
+void TIdFTP::MachineFileInfo(const std::string& AName, TIdFTPListItem& AItem) {
+  SendCmd(AName.empty() ? std::string(res::kFtpCmdMlst)
+                        : std::string(res::kFtpCmdMlst) + " " + AName,
+          int16_t{250});
+  // "250-...", the facts and the name on one indented line, "250 End".
+  const rtl::TStringList& lines = LastReply().RawLines();
+  if (lines.Count() < 3)
+    throw EIdFTPReplyFormatError(rtl::Format(res::kFtpMlstReplyInvalid, {lines.Text()}));
+  AItem.SetRawLine(lines[1]);
+  TIdFTPListItems().ParseLine(flfMLSD, AItem);
+}
+
+rtl::TDateTime TIdFTP::ParseMdtmTime(const std::string& AText) {
+  return TIdFTPListItems::ParseTimeVal(tcp_detail::TrimBlanks(AText));
 }
 
 std::string TIdFTP::CommandForDisplay(const std::string& ALine) {

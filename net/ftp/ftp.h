@@ -9,6 +9,7 @@
 #include <concepts>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -109,6 +110,16 @@ class TIdFTP : public TIdTCPClient {
   rtl::TDateTime RemoteModified(const std::string& AFileName);
   // The time of an MDTM reply's text; 0 when it is none.
   static rtl::TDateTime ParseMdtmTime(const std::string& AText);
+  // FEAT, asked once per session and only when someone asks: the features the server lists,
+  // each name upper-cased with what follows it ("MLST" -> "type*;size*;modify*;"). A server
+  // that does not know FEAT (500, 502) lists none.
+  const std::map<std::string, std::string>& Features();
+  bool SupportsFeature(const std::string& AName) { return Features().count(AName) > 0; }
+  // The features of a FEAT reply: the lines between the first and the last, each indented.
+  static std::map<std::string, std::string> ParseFeatures(const TIdRFCReply& AReply);
+  // MLST: the facts of one file or folder (the current folder for an empty name), parsed as
+  // an MLSD line. A reply 250 without a line of facts raises EIdFTPReplyFormatError.
+  void MachineFileInfo(const std::string& AName, TIdFTPListItem& AItem);
   // A command line as it may be shown to a person (a trace, a log): the argument of PASS,
   // whatever it holds, is replaced by "***". Passwords are never searched for in text, where
   // a short one ("a") would match everywhere and so give itself away.
@@ -142,6 +153,10 @@ class TIdFTP : public TIdTCPClient {
   // The reading of a 227 reply's first text line (without its code) that RequestPassiveAddress
   // uses, with the same errors; on its own so that it can be tested and fuzzed without a server.
   static void ParsePasvReply(const std::string& AText, std::string& VAddress, int32_t& VPort);
+  // The port of an EPSV reply's text ("Entering Extended Passive Mode (|||6446|)"): between
+  // the last four of the delimiter the text chooses; a missing or invalid port raises
+  // EIdFTPPasvReplyError.
+  static int32_t ParseEpsvReply(const std::string& AText);
   // The size a preliminary reply announces as "(<digits> bytes)", the form servers commonly use
   // ("150 Opening BINARY mode data connection for x (1234 bytes)."); -1 when it names none.
   static int64_t AnnouncedTransferSize(const TIdRFCReply& AReply);
@@ -157,6 +172,10 @@ class TIdFTP : public TIdTCPClient {
   // from them. Listings beyond kMaxListingBytes or kMaxListingLines are refused
   // (EIdFTPListingTooLarge) as soon as the data passes the bound.
   void List(const std::string& ASpecifier = std::string());
+  // MLSD: the machine-readable listing (RFC 3659) of a folder, the current one by default,
+  // into ListLines under the same bounds as List; ListingItems reads it by its facts
+  // (flfMLSD), with exact sizes and times in UTC (ModifiedUTC).
+  void MachineList(const std::string& AFolder = std::string());
   // How long a 426/450 final reply that came alone is given for the second reply (226/225)
   // that follows it after an ABOR; see RunDataTransfer.
   static constexpr int32_t kSecondReplyGraceMs = 500;
@@ -201,6 +220,19 @@ class TIdFTP : public TIdTCPClient {
   // True: any peer is taken, for transfers between two servers (FXP-like set-ups).
   bool AllowForeignDataPeer() const { return allow_foreign_data_peer_; }
   void SetAllowForeignDataPeer(bool v) { allow_foreign_data_peer_ = v; }
+  // False at creation: passive mode asks PASV, as the launcher always has. True: EPSV
+  // (RFC 2428) first; a server that answers it 500 or 502 gets PASV from then on in the
+  // session. Over IPv6 EPSV is the only passive command there is, whatever this says.
+  bool UseEPSV() const { return use_epsv_; }
+  void SetUseEPSV(bool v) { use_epsv_ = v; }
+  // The same for active mode: PORT at creation, EPRT first when set (PORT again after a 500
+  // or 502), EPRT always over IPv6.
+  bool UseEPRT() const { return use_eprt_; }
+  void SetUseEPRT(bool v) { use_eprt_ = v; }
+  // False at creation. True: after the login, "OPTS UTF8 ON" when FEAT lists UTF8, so that
+  // names with umlauts travel intact; a server that then refuses it is used as it is.
+  bool UseUTF8() const { return use_utf8_; }
+  void SetUseUTF8(bool v) { use_utf8_ = v; }
   // utNoTLS at creation. Takes effect at the next Connect.
   TIdUseTLS UseTLS() const { return use_tls_; }
   void SetUseTLS(TIdUseTLS v) { use_tls_ = v; }
@@ -255,8 +287,15 @@ class TIdFTP : public TIdTCPClient {
 
   // Format detection, its correction and loading of ListLines into AItems.
   void LoadListing(TIdFTPListItems& AItems);
-  // The data connection of one transfer, passive or active.
+  // The data connection of one transfer, passive or active. An empty AAddress (EPSV gives
+  // none) goes to the control connection's peer.
   void OpenPassiveDataConnection(const std::string& AAddress, int32_t APort);
+  // A listing command's lines into ListLines; AMachine: MLSD's, read by their facts.
+  void ReadListing(const std::string& ACommand, bool AMachine);
+  // The passive data address: EPSV where it is the command to use (see UseEPSV), else PASV.
+  void RequestDataAddress(std::string& VAddress, int32_t& VPort);
+  // Whether the control connection runs over IPv6.
+  bool ControlIsIPv6();
   void ListenForActiveDataConnection();
   // RunDataTransfer held to ARemoteSize (-1: unknown), the size SIZE gave for a resume.
   void RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, bool AResume,
@@ -265,6 +304,16 @@ class TIdFTP : public TIdTCPClient {
   bool passive_ = false;
   bool trust_pasv_address_ = false;
   bool allow_foreign_data_peer_ = false;
+  bool use_epsv_ = false;
+  bool use_eprt_ = false;
+  bool use_utf8_ = false;
+  // What this session learnt: the server refused EPSV or EPRT, its FEAT reply, whether the
+  // listing lines are MLSD's.
+  bool epsv_refused_ = false;
+  bool eprt_refused_ = false;
+  bool features_asked_ = false;
+  std::map<std::string, std::string> features_;
+  bool listing_is_mlsd_ = false;
   // The time-out the session was connected with: passive data connections take it too.
   int32_t connect_timeout_ = TimeoutDefault;
   // The host the control connection went to: the server, or the FTP proxy in its place.

@@ -177,6 +177,9 @@ void TIdFTPListItem::Assign(const rtl::TPersistent& Source) {
   modified_ = other->modified_;
   link_target_ = other->link_target_;
   kind_ = other->kind_;
+  modified_utc_ = other->modified_utc_;
+  permissions_ = other->permissions_;
+  unique_id_ = other->unique_id_;
 }
 
 // --- TIdFTPListItems: the collection -----------------------------------------------------------
@@ -256,6 +259,9 @@ void TIdFTPListItems::ParseLine(TIdFTPListFormat AFormat, TIdFTPListItem& AItem)
       return;
     case flfCustom:
       ParseCustom(AItem);
+      return;
+    case flfMLSD:
+      ParseMlsd(AItem);
       return;
     case flfUnknown:
       break;
@@ -349,15 +355,22 @@ void TIdFTPListItems::ParseUnix(TIdFTPListItem& AItem) {
   AItem.SetModified(rtl::ComposeDateTime(rtl::EncodeDate(year, month, day),
                                          rtl::EncodeTime(hour, minute, 0, 999)));
 
-  // The name is the rest of the line from its column on, as the server wrote it: rebuilt
-  // from the columns, a run of blanks inside a name would shrink to one and name another file.
-  const std::string text = Trim(AItem.RawLine());
+  // The name is the rest of the line after the one blank that follows the time or year, as
+  // the server wrote it: rebuilt from the columns, or trimmed, a name with a run of blanks
+  // inside, or a blank at either end, would name another file.
+  const std::string& raw = AItem.RawLine();
   size_t at = 0;
-  for (int column = 0; column < (no_group_column ? 7 : 8); ++column) {
-    while (at < text.size() && text[at] != ' ') ++at;
-    while (at < text.size() && text[at] == ' ') ++at;
+  while (at < raw.size() && static_cast<unsigned char>(raw[at]) <= ' ') ++at;
+  const int columns = no_group_column ? 7 : 8;
+  for (int column = 0; column < columns; ++column) {
+    while (at < raw.size() && raw[at] != ' ') ++at;
+    if (column + 1 == columns) {
+      if (at < raw.size()) ++at;
+    } else {
+      while (at < raw.size() && raw[at] == ' ') ++at;
+    }
   }
-  std::string name = text.substr(at);
+  std::string name = raw.substr(std::min(at, raw.size()));
   if (AItem.Kind() == KindLink) {
     // Without an arrow the whole text is the name and the target stays empty.
     std::string target;
@@ -368,6 +381,106 @@ void TIdFTPListItems::ParseUnix(TIdFTPListItem& AItem) {
     AItem.SetLinkTarget(target);
   }
   AItem.SetName(name);
+}
+
+rtl::TDateTime TIdFTPListItems::ParseTimeVal(std::string_view AText) {
+  const auto digits = [&](size_t at, size_t count, int32_t& out) {
+    out = 0;
+    for (size_t i = at; i < at + count; ++i) {
+      if (i >= AText.size() || !IsDigit(AText[i])) return false;
+      out = out * 10 + (AText[i] - '0');
+    }
+    return true;
+  };
+  int32_t year, month, day, hour, minute, second, millisecond = 0;
+  if (!digits(0, 4, year) || !digits(4, 2, month) || !digits(6, 2, day) || !digits(8, 2, hour) ||
+      !digits(10, 2, minute) || !digits(12, 2, second))
+    return 0;
+  if (AText.size() > 14) {
+    // A fraction of a second, as many digits as the server likes; milliseconds are kept.
+    const size_t fraction = AText.size() - 15;
+    int32_t unused = 0;
+    if (AText[14] != '.' || fraction == 0 || !digits(15, fraction, unused)) return 0;
+    digits(15, std::min<size_t>(fraction, 3), millisecond);
+    for (size_t i = fraction; i < 3; ++i) millisecond *= 10;
+  }
+  rtl::TDateTime date = 0, time = 0;
+  // A leap second reads as :59, as the clock does.
+  if (!rtl::TryEncodeDate(year, month, day, date) ||
+      !rtl::TryEncodeTime(hour, minute, second == 60 ? 59 : second, millisecond, time))
+    return 0;
+  return rtl::ComposeDateTime(date, time);
+}
+
+void TIdFTPListItems::ParseMlsd(TIdFTPListItem& AItem) {
+  const std::string_view raw = AItem.RawLine();
+  // Facts end at the first blank; a line of a name alone (no facts) starts with the blank.
+  const size_t blank = raw.find(' ');
+  if (blank == std::string_view::npos || blank + 1 >= raw.size())
+    throw EIdInvalidFTPListingFormat(res::kFtpListMlsdInvalid);
+  std::string_view facts = raw.substr(0, blank);
+  AItem.SetName(std::string(raw.substr(blank + 1)));
+  AItem.SetKind(KindFile);
+  const auto number = [](std::string_view text) {
+    int64_t value = -1;
+    if (text.empty() || !std::all_of(text.begin(), text.end(), IsDigit) ||
+        !rtl::TryStrToInt64(text, value))
+      throw EIdInvalidFTPListingFormat(res::kFtpListMlsdInvalid);
+    return value;
+  };
+  while (!facts.empty()) {
+    const size_t end = facts.find(';');
+    const std::string_view fact = facts.substr(0, end);
+    facts.remove_prefix(end == std::string_view::npos ? facts.size() : end + 1);
+    const size_t equals = fact.find('=');
+    if (equals == std::string_view::npos) continue;  // not a fact; the others still count
+    const std::string name = Upper(fact.substr(0, equals));
+    const std::string_view value = fact.substr(equals + 1);
+    const std::string upper = Upper(value);
+    if (name == res::kFtpFactType) {
+      if (upper == res::kFtpTypeCurrentDir || upper == res::kFtpTypeParentDir)
+        throw EIdInvalidFTPListingFormat(res::kFtpListMlsdInvalid);
+      if (upper == res::kFtpTypeDir) {
+        AItem.SetKind(KindDirectory);
+      } else if (upper.starts_with(res::kFtpTypeUnixLink)) {
+        AItem.SetKind(KindLink);
+        const size_t colon = value.find(':');
+        AItem.SetLinkTarget(colon == std::string_view::npos ? std::string()
+                                                            : std::string(value.substr(colon + 1)));
+      } else if (upper != res::kFtpTypeFile) {
+        // Another kind the server has (a device, OS.unix=blkdev): not a folder.
+        AItem.SetKind(KindFile);
+      }
+    } else if (name == res::kFtpFactSize || name == res::kFtpFactSizeDir) {
+      AItem.SetSize(number(value));
+    } else if (name == res::kFtpFactModify) {
+      const rtl::TDateTime utc = ParseTimeVal(value);
+      if (utc == 0) throw EIdInvalidFTPListingFormat(res::kFtpListMlsdInvalid);
+      AItem.SetModifiedUTC(utc);
+      AItem.SetModified(platform::UtcToLocal(utc));
+    } else if (name == res::kFtpFactPerm) {
+      AItem.SetPermissions(std::string(value));
+    } else if (name == res::kFtpFactUnique) {
+      AItem.SetUniqueID(std::string(value));
+    } else if (name == res::kFtpFactUnixMode) {
+      // The octal mode's last three digits as rights: 0755 gives rwx, r-x, r-x.
+      const int64_t mode = number(value);
+      std::string rights[3];
+      for (int who = 0; who < 3; ++who) {
+        const int64_t digit = mode / (who == 0 ? 100 : who == 1 ? 10 : 1) % 10;
+        if (digit > 7) throw EIdInvalidFTPListingFormat(res::kFtpListMlsdInvalid);
+        rights[who] = std::string(digit & 4 ? "r" : "-") + (digit & 2 ? "w" : "-") +
+                      (digit & 1 ? "x" : "-");
+      }
+      AItem.SetOwnerRights(rights[0]);
+      AItem.SetGroupRights(rights[1]);
+      AItem.SetOtherRights(rights[2]);
+    } else if (name == res::kFtpFactUnixOwner) {
+      AItem.SetOwnerName(std::string(value));
+    } else if (name == res::kFtpFactUnixGroup) {
+      AItem.SetGroupName(std::string(value));
+    }
+  }
 }
 
 void TIdFTPListItems::ParseDos(TIdFTPListItem& AItem) {

@@ -2,7 +2,8 @@
 // The FTP directory-listing parser. TIdFTPListItems turns the text lines of a LIST reply into
 // entries (name, kind, size, modification time and, for Unix lines, rights, owner, group and
 // link count). It tells the listing style from one line (MS-DOS, Unix long listing, VMS,
-// names only) and lets its owner parse any other style (flfCustom).
+// names only) and lets its owner parse any other style (flfCustom). The machine-readable
+// lines of MLSD (flfMLSD) are never guessed: the client that asked for them says so.
 //
 // How a client builds its listing from the raw lines:
 //   items.SetListFormat(items.DetectListFormat(lines[0], true));
@@ -39,6 +40,7 @@ enum TIdFTPListFormat : int32_t {
   flfNoDetails = 4,  // names only (NLST)
   flfUnknown = 5,    // every line fails to parse
   flfCustom = 6,     // parsed by OnParseCustomListFormat
+  flfMLSD = 7,       // MLSD/MLST facts: "type=file;size=12;modify=20260101120000; name"
 };
 
 // What a listing entry is.
@@ -87,6 +89,16 @@ class TIdFTPListItem : public rtl::TPersistent {
   void SetLinkTarget(const std::string& v) { link_target_ = v; }
   ItemKind Kind() const { return kind_; }
   void SetKind(ItemKind v) { kind_ = v; }
+  // The last change in UTC, exactly as machine-readable facts give it (MLSD "modify"); 0 when
+  // the listing gave none (LIST lines give local times only, in Modified).
+  rtl::TDateTime ModifiedUTC() const { return modified_utc_; }
+  void SetModifiedUTC(rtl::TDateTime v) { modified_utc_ = v; }
+  // What the user may do with the entry, as MLSD's "perm" fact lists it ("adfr", "elc").
+  const std::string& Permissions() const { return permissions_; }
+  void SetPermissions(const std::string& v) { permissions_ = v; }
+  // The server's identifier of the file itself (MLSD "unique"): two names, one file.
+  const std::string& UniqueID() const { return unique_id_; }
+  void SetUniqueID(const std::string& v) { unique_id_ = v; }
 
  private:
   int64_t size_ = 0;
@@ -101,6 +113,9 @@ class TIdFTPListItem : public rtl::TPersistent {
   rtl::TDateTime modified_ = 0;
   std::string link_target_;
   ItemKind kind_ = KindFile;
+  rtl::TDateTime modified_utc_ = 0;
+  std::string permissions_;
+  std::string unique_id_;
 };
 
 // The entries of one listing, in listing order.
@@ -149,6 +164,10 @@ class TIdFTPListItems {
   void ParseLine(TIdFTPListFormat AFormat, TIdFTPListItem& AItem);
   // 1 to 12 for "JAN" to "DEC" in any letter case, the whole text; 0 for anything else.
   static int32_t MonthNumber(std::string_view AText);
+  // A time of the machine-readable replies (MDTM, MLSD's "modify"): "YYYYMMDDhhmmss" with an
+  // optional fraction ".s..." (milliseconds kept, a leap second read as :59), in UTC; 0 when
+  // the text is no such time.
+  static rtl::TDateTime ParseTimeVal(std::string_view AText);
 
   // --- virtual operations, in slot order ---------------------------------------------------
   // The style of one listing line; ADetails false means the listing holds names only.
@@ -159,6 +178,10 @@ class TIdFTPListItems {
  protected:
   void ParseUnix(TIdFTPListItem& AItem);
   void ParseDos(TIdFTPListItem& AItem);
+  // One MLSD line: facts, one blank, the name exactly as sent. The current and parent folder
+  // entries (type cdir, pdir) are no entries of the listing and fail like unreadable lines; so
+  // do a line without facts or name, and a size or time that is no number.
+  void ParseMlsd(TIdFTPListItem& AItem);
   // Today and now, from the clock (or the one LoadLines fixed for its lines).
   rtl::TDateTimeParts Today() const;
 

@@ -49,7 +49,10 @@ void TIdSimpleServer::StartListening() {
 void TIdSimpleServer::BindListener() {
   TIdSocketHandle& h = Handle();
   try {
-    h.OpenSocket(Id_SOCK_STREAM, Id_IPPROTO_IP);
+    // The family of the address it is to listen on: an IPv6 control connection's local address
+    // gets an IPv6 listener.
+    h.OpenSocket(Id_SOCK_STREAM, Id_IPPROTO_IP,
+                 bound_ip_.empty() ? Id_PF_INET : GlobalStack->FamilyOf(bound_ip_));
     listen_socket_ = h.Handle();
     h.SetIP(bound_ip_);
     h.SetPort(bound_port_);

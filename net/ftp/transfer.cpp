@@ -3,6 +3,7 @@
 // marker, and the final reply.
 
 #include <algorithm>
+#include <vector>
 #include <limits>
 #include <memory>
 #include <string>
@@ -185,14 +186,25 @@ int64_t TIdFTP::AnnouncedTransferSize(const TIdRFCReply& reply) {
 }
 
 void TIdFTP::List(const std::string& ASpecifier) {
+  ReadListing(ASpecifier.empty() ? std::string(res::kFtpCmdList)
+                                 : std::string(res::kFtpCmdList) + " " + ASpecifier,
+              false);
+}
+
+void TIdFTP::MachineList(const std::string& AFolder) {
+  ReadListing(AFolder.empty() ? std::string(res::kFtpCmdMlsd)
+                              : std::string(res::kFtpCmdMlsd) + " " + AFolder,
+              true);
+}
+
+void TIdFTP::ReadListing(const std::string& ACommand, bool AMachine) {
   // Filled aside, so that a listing that fails leaves the previous one as it was.
   rtl::TPackedLines lines;
   ListingSink sink(lines);
-  RunDataTransfer(ASpecifier.empty() ? std::string(res::kFtpCmdList)
-                                     : std::string(res::kFtpCmdList) + " " + ASpecifier,
-                  sink, false);
+  RunDataTransfer(ACommand, sink, false);
   sink.Finish();
   *list_lines_ = std::move(lines);
+  listing_is_mlsd_ = AMachine;
   if (listing_items_) LoadListing(*listing_items_);
 }
 
@@ -212,7 +224,8 @@ void TIdFTP::LoadListing(TIdFTPListItems& AItems) {
     return;
   }
   const std::string first((*list_lines_)[0]);
-  TIdFTPListFormat format = AItems.DetectListFormat(first, true);
+  // Machine-readable lines are never guessed at: the command that fetched them says so.
+  TIdFTPListFormat format = listing_is_mlsd_ ? flfMLSD : AItems.DetectListFormat(first, true);
   if (on_check_list_format_) on_check_list_format_(this, first, format);
   AItems.SetListFormat(format);
   AItems.LoadLines(*list_lines_);
@@ -301,7 +314,7 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
     if (passive_) {
       std::string address;
       int32_t port = 0;
-      RequestPassiveAddress(address, port);
+      RequestDataAddress(address, port);
       OpenPassiveDataConnection(address, port);
       auto& data = static_cast<TIdTCPClient&>(*data_connection_);
       try {
@@ -392,7 +405,7 @@ void TIdFTP::OpenPassiveDataConnection(const std::string& AAddress, int32_t APor
   // are already talking to (through a SOCKS proxy: the host the control connection asked it
   // for, so that an FTP proxy in the server's place serves the data too).
   std::string host = AAddress;
-  if (!trust_pasv_address_) {
+  if (!trust_pasv_address_ || AAddress.empty()) {
     if (via_socks || control == nullptr || control->SocketHandle() == nullptr)
       host = control_host_.empty() ? Host() : control_host_;
     else
@@ -421,6 +434,51 @@ void TIdFTP::ListenForActiveDataConnection() {
                                               : TIdSimpleServer::kDefaultAcceptTimeout);
   listener.StartListening();
   SendPortCommand(*listener.SocketIOHandler()->SocketHandle());
+}
+
+bool TIdFTP::ControlIsIPv6() {
+  TIdIOHandlerSocket* control = SocketIOHandler();
+  return control != nullptr && control->SocketHandle() != nullptr &&
+         control->SocketHandle()->Family() == Id_PF_INET6;
+}
+
+void TIdFTP::RequestDataAddress(std::string& VAddress, int32_t& VPort) {
+  const bool ipv6 = ControlIsIPv6();
+  if (ipv6 || (use_epsv_ && !epsv_refused_)) {
+    // Over IPv6 there is nothing to fall back to: a refusal is the session's error.
+    const std::vector<int16_t> accepted =
+        ipv6 ? std::vector<int16_t>{229} : std::vector<int16_t>{229, 500, 502};
+    if (SendCmd(res::kFtpCmdEpsv, accepted) == 229) {
+      const rtl::TStringList& text = LastReply().Text();
+      VPort = ParseEpsvReply(text.Count() > 0 ? text[0] : std::string());
+      // EPSV names a port only: the data goes to the peer we are talking to.
+      VAddress.clear();
+      return;
+    }
+    epsv_refused_ = true;
+  }
+  RequestPassiveAddress(VAddress, VPort);
+}
+
+int32_t TIdFTP::ParseEpsvReply(const std::string& AText) {
+  // "(<d><d><d>port<d>)": any printable delimiter, the same four times, nothing but the port
+  // between the third and the fourth.
+  const size_t open = AText.find('(');
+  const size_t close = AText.rfind(')');
+  const auto invalid = [&] {
+    return EIdFTPPasvReplyError(rtl::Format(res::kFtpEpsvReplyInvalid, {AText}));
+  };
+  if (open == std::string::npos || close == std::string::npos || close < open + 5) throw invalid();
+  const std::string inner = AText.substr(open + 1, close - open - 1);
+  const char d = inner[0];
+  if (d < 33 || d > 126 || inner[1] != d || inner[2] != d || inner.back() != d) throw invalid();
+  const std::string digits = inner.substr(3, inner.size() - 4);
+  int32_t port = 0;
+  if (digits.empty() || digits.size() > 5 ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+      !rtl::TryStrToInt(digits, port) || port < 1 || port > 65535)
+    throw invalid();
+  return port;
 }
 
 void TIdFTP::RequestPassiveAddress(std::string& VAddress, int32_t& VPort) {
@@ -456,6 +514,17 @@ void TIdFTP::ParsePasvReply(const std::string& AText, std::string& VAddress, int
 }
 
 void TIdFTP::SendPortCommand(const TIdSocketHandle& AHandle) {
+  const bool ipv6 = AHandle.Family() == Id_PF_INET6;
+  if (ipv6 || (use_eprt_ && !eprt_refused_)) {
+    // "EPRT |2|::1|6446|": the family, the address as text, the port.
+    const std::string line = res::kFtpCmdEprt + std::string("|") +
+                             (ipv6 ? res::kFtpEprtIPv6 : res::kFtpEprtIPv4) + "|" + AHandle.IP() +
+                             "|" + rtl::IntToStr(AHandle.Port()) + "|";
+    const std::vector<int16_t> accepted =
+        ipv6 ? std::vector<int16_t>{200} : std::vector<int16_t>{200, 500, 502};
+    if (SendCmd(line, accepted) == 200) return;
+    eprt_refused_ = true;
+  }
   std::string address = AHandle.IP();
   std::replace(address.begin(), address.end(), '.', ',');
   const int32_t port = AHandle.Port();
@@ -475,6 +544,8 @@ void TIdFTP::CopyDataSettings() {
   // A read time-out the user set for the session bounds the data connection's waits too; a
   // stalled data connection would otherwise hang a session that asked not to hang.
   data.SetReadTimeout(ReadTimeout());
+  // The data connection may go where the control connection went, an IPv6 peer included.
+  if (auto* client = dynamic_cast<TIdTCPClient*>(&data)) client->SetAddressFamily(AddressFamily());
 }
 
 }  // namespace tavo::net

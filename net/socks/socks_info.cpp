@@ -204,6 +204,8 @@ TIdIOHandlerSocket& TIdSocksInfo::Handler() const {
 void TIdSocksInfo::NegotiateSocks4(const std::string& AHost, int32_t APort) {
   TIdIOHandlerSocket& handler = Handler();
   const bool socks4a = version_ == svSocks4A;
+  // Both versions carry IPv4 addresses and names only.
+  if (GlobalStack->IsIPv6Address(AHost)) throw EIdSocksError(rtl::Format(res::kSocksNoIPv6, {AHost}));
   CheckField(username_, res::kSocksFieldUserId, true);
   if (socks4a) CheckField(AHost, res::kSocksFieldHost, true);
   const std::array<uint8_t, 2> port = WirePort(APort);
@@ -262,10 +264,17 @@ void TIdSocksInfo::NegotiateSocks5(const std::string& AHost, int32_t APort) {
     if (status[1] != 0) throw EIdSocksAuthError(res::kSocksAuthError);
   }
 
-  // The target travels as a name, even a dotted one, so the proxy alone resolves it.
+  // The target travels as a name, even a dotted one, so the proxy alone resolves it; an IPv6
+  // literal, which is no name, as its sixteen bytes.
   request.clear();
-  Append(request, {kSocks5Version, kCommandConnect, 0, kAddressTypeDomain});
-  AppendCounted(request, AHost);
+  std::array<uint8_t, 16> ipv6{};
+  if (GlobalStack->ParseIPv6Address(AHost, &ipv6)) {
+    Append(request, {kSocks5Version, kCommandConnect, 0, kAddressTypeIPv6});
+    request.append(reinterpret_cast<const char*>(ipv6.data()), ipv6.size());
+  } else {
+    Append(request, {kSocks5Version, kCommandConnect, 0, kAddressTypeDomain});
+    AppendCounted(request, AHost);
+  }
   Append(request, {port[0], port[1]});
   SendRequest(handler, request);
 

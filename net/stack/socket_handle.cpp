@@ -59,9 +59,10 @@ int32_t TIdSocketHandle::RecvFrom(void* ABuffer, int32_t ALength, int32_t AFlags
   return Stack().RecvFrom(handle_, ABuffer, ALength, AFlags, AIP, APort);
 }
 
-void TIdSocketHandle::OpenSocket(int32_t ASocketType, int32_t AProtocol) {
+void TIdSocketHandle::OpenSocket(int32_t ASocketType, int32_t AProtocol, int32_t AFamily) {
   CloseSocket();
-  handle_ = Stack().NewSocket(ASocketType, AProtocol);
+  handle_ = Stack().NewSocket(ASocketType, AProtocol, AFamily);
+  family_ = AFamily;
   allocated_ = true;
 }
 
@@ -82,7 +83,7 @@ void TIdSocketHandle::Bind() {
 
 bool TIdSocketHandle::BindOnce() {
   TIdStack& stack = Stack();
-  if (stack.CheckResult(stack.Bind(handle_, Id_PF_INET, ip_, port_), {Id_WSAEADDRINUSE})) {
+  if (stack.CheckResult(stack.Bind(handle_, family_, ip_, port_), {Id_WSAEADDRINUSE})) {
     return false;
   }
   RefreshLocal();
@@ -191,6 +192,8 @@ void TIdSocketHandle::SetPeerAddress(const std::string& AIP, int32_t APort) {
 void TIdSocketHandle::RefreshLocal() {
   int32_t family = 0;
   Stack().GetSockName(handle_, family, ip_, port_);
+  // An accepted or attached socket has the family its listener had.
+  if (family == Id_PF_INET || family == Id_PF_INET6) family_ = family;
 }
 
 void TIdSocketHandle::RefreshPeer() {

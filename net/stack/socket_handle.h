@@ -30,8 +30,10 @@ class TIdSocketHandle : public rtl::TPersistent {
   virtual int32_t RecvFrom(void* ABuffer, int32_t ALength, int32_t AFlags, std::string& AIP,
                            int32_t& APort);
 
-  // Closes any open socket, then opens a new one; the bindings stay.
-  void OpenSocket(int32_t ASocketType = Id_SOCK_STREAM, int32_t AProtocol = Id_IPPROTO_IP);
+  // Closes any open socket, then opens a new one of the family given (Id_PF_INET or
+  // Id_PF_INET6); the bindings stay, and Bind and Connect use that family.
+  void OpenSocket(int32_t ASocketType = Id_SOCK_STREAM, int32_t AProtocol = Id_IPPROTO_IP,
+                  int32_t AFamily = Id_PF_INET);
   // To IP:Port, or, with Port 0 and a full ClientPortMin..ClientPortMax range, to the highest
   // free port of that range. Raises EIdCouldNotBindSocket, EIdInvalidPortRange or
   // EIdCanNotBindPortInRange; a failed Bind leaves the socket open.
@@ -61,6 +63,8 @@ class TIdSocketHandle : public rtl::TPersistent {
   std::string ClassName() const override { return "TIdSocketHandle"; }
 
   TIdStackSocketHandle Handle() const { return handle_; }
+  // The family of the socket last opened (Id_PF_INET until one is).
+  int32_t Family() const { return family_; }
   bool Allocated() const { return allocated_; }
   const std::string& IP() const { return ip_; }
   void SetIP(const std::string& AValue) { ip_ = AValue; }
@@ -79,6 +83,7 @@ class TIdSocketHandle : public rtl::TPersistent {
   bool WaitOnce(int32_t AMSec);
 
   TIdStackSocketHandle handle_ = Id_INVALID_SOCKET;
+  int32_t family_ = Id_PF_INET;
   bool allocated_ = false;
   std::string ip_;
   std::string peer_ip_;

@@ -56,8 +56,8 @@ int32_t TIdStack::LastError() const {
 
 void TIdStack::SetLastError(int32_t AErrorNumber) { t_last_error = {serial_, AErrorNumber}; }
 
-TIdStackSocketHandle TIdStack::NewSocket(int32_t AStruct, int32_t AProtocol) {
-  const TIdStackSocketHandle socket = Socket(Id_PF_INET, AStruct, AProtocol);
+TIdStackSocketHandle TIdStack::NewSocket(int32_t AStruct, int32_t AProtocol, int32_t AFamily) {
+  const TIdStackSocketHandle socket = Socket(AFamily, AStruct, AProtocol);
   if (socket == Id_INVALID_SOCKET) throw EIdInvalidSocket(res::kCannotAllocateSocket);
   return socket;
 }
@@ -97,6 +97,10 @@ bool TIdStack::IsDottedAddress(const std::string& AText) {
     if (!rtl::TryStrToInt(part, value) || value < 0 || value > 255) return false;
   }
   return true;
+}
+
+int32_t TIdStack::FamilyOf(const std::string& AIP) {
+  return IsIPv6Address(AIP) ? Id_PF_INET6 : Id_PF_INET;
 }
 
 uint32_t TIdStack::TextToAddress(const std::string& AIP) {

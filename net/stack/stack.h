@@ -1,5 +1,5 @@
 #pragma once
-// The socket stack: the network side's only way to the platform's IPv4 sockets.
+// The socket stack: the network side's only way to the platform's sockets, IPv4 and IPv6.
 //
 // Lifetime of GlobalStack (owned by the transport layer in net/tcp):
 //   - the first network component does, under its stack lock:  GlobalStack = CreateStack();
@@ -12,10 +12,12 @@
 // Raw socket operations return the platform's result (-1 on failure) and never raise; pass
 // their result to CheckResult, which raises EIdSocketError unless the error is tolerated.
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/stack/exceptions.h"
 #include "rtl/strings.h"
@@ -27,6 +29,8 @@ using TIdStackSocketHandle = int32_t;
 constexpr TIdStackSocketHandle Id_INVALID_SOCKET = -1;
 constexpr int32_t Id_SOCKET_ERROR = -1;
 constexpr int32_t Id_PF_INET = 2;
+// IPv6 in the Windows numbering the stack speaks everywhere (the POSIX binding translates).
+constexpr int32_t Id_PF_INET6 = 23;
 constexpr int32_t Id_SOCK_STREAM = 1;
 constexpr int32_t Id_SOCK_DGRAM = 2;
 constexpr int32_t Id_IPPROTO_IP = 0;
@@ -56,6 +60,10 @@ constexpr int32_t Id_WSAECONNREFUSED = 10061;
 constexpr int32_t Id_WSAHOST_NOT_FOUND = 11001;
 
 class TIdSocketList;
+
+// Which addresses a client may use: IPv4 alone (the network components' default, as the
+// launcher has always connected), IPv6 alone, or either, in the resolver's order.
+enum TIdAddressFamily { afIPv4, afIPv6, afAny };
 
 class TIdStack {
  public:
@@ -115,9 +123,21 @@ class TIdStack {
   // AAddress: the four address bytes in network order (memory order = text order).
   virtual std::string AddressToText(uint32_t AAddress) = 0;                                // 31
   virtual void ParseAddress(const std::string& AIP, uint32_t& AAddress) = 0;               // 32
+  // The addresses of a host name (or the literal itself) as text, in the resolver's order,
+  // limited to AFamily; raises EIdSocketError when there are none.
+  virtual std::vector<std::string> GetHostAddresses(const std::string& AHostName,
+                                                    TIdAddressFamily AFamily) = 0;         // 33
+  // True for an IPv6 address literal ("::1", "2001:db8::7"), without brackets; its sixteen
+  // bytes in network order go to ABytes when given.
+  virtual bool ParseIPv6Address(const std::string& AText,
+                                std::array<uint8_t, 16>* ABytes) = 0;                      // 34
 
-  // Socket(2, type, protocol), raising EIdInvalidSocket when no socket could be made.
-  TIdStackSocketHandle NewSocket(int32_t AStruct, int32_t AProtocol);
+  // Socket(family, type, protocol), raising EIdInvalidSocket when no socket could be made.
+  TIdStackSocketHandle NewSocket(int32_t AStruct, int32_t AProtocol,
+                                 int32_t AFamily = Id_PF_INET);
+  bool IsIPv6Address(const std::string& AText) { return ParseIPv6Address(AText, nullptr); }
+  // The socket family of an address text: Id_PF_INET6 for an IPv6 literal, else Id_PF_INET.
+  int32_t FamilyOf(const std::string& AIP);
   // False when AResult is not -1. Otherwise LastError := QueryLastError(); true when it is
   // tolerated, else EIdSocketError is raised.
   bool CheckResult(int32_t AResult, std::initializer_list<int32_t> ATolerated = {});
@@ -195,6 +215,9 @@ class TIdStackWindows : public TIdStack {
                      void* AOptVal, int32_t& AOptLen) override;
   std::string AddressToText(uint32_t AAddress) override;
   void ParseAddress(const std::string& AIP, uint32_t& AAddress) override;
+  std::vector<std::string> GetHostAddresses(const std::string& AHostName,
+                                            TIdAddressFamily AFamily) override;
+  bool ParseIPv6Address(const std::string& AText, std::array<uint8_t, 16>* ABytes) override;
 };
 
 // The stack class's "virtual constructor": returns a new stack the caller owns.

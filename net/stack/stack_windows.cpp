@@ -44,19 +44,45 @@ struct TProgramEnd {
 // silently name another port.
 bool ValidPort(int32_t APort) { return APort >= 0 && APort <= 0xFFFF; }
 
-int32_t FailWith(int32_t AError) {
-  ws2::WSASetLastError(AError);
-  return Id_SOCKET_ERROR;
+// The text of a socket address the platform returned: dotted for IPv4 (as AddressToText
+// spells it), the platform's shortest form for IPv6.
+std::string TextOf(TIdStack& AStack, const ws2::TSockAddr& AAddr) {
+  return AAddr.Family == ws2::kAfInet6 ? ws2::AddressText(AAddr) : AStack.AddressToText(AAddr.Addr);
+}
+
+// A socket address of the family given from its text and port; false (10022 left for the
+// caller) when the text is no address of that family or the port does not fit.
+bool AddressFor(TIdStack& AStack, int32_t AFamily, const std::string& AIP, int32_t APort,
+                ws2::TSockAddr& AAddr) {
+  if (!ValidPort(APort)) {
+    ws2::WSASetLastError(ws2::kWsaEInval);
+    return false;
+  }
+  AAddr = ws2::TSockAddr{};
+  if (AFamily == Id_PF_INET6) {
+    // The empty text is any local address, as for IPv4.
+    std::vector<ws2::TSockAddr> parsed;
+    if (!AIP.empty() && !ws2::getaddrinfo(AIP, ws2::kAfInet6, true, parsed)) {
+      ws2::WSASetLastError(ws2::kWsaEInval);
+      return false;
+    }
+    if (!parsed.empty()) AAddr = parsed.front();
+  } else {
+    AAddr.Addr = AIP.empty() ? ws2::kInAddrAny : AStack.TextToAddress(AIP);
+  }
+  AAddr.Family = static_cast<int16_t>(AFamily);
+  AAddr.Port = ws2::htons(static_cast<uint16_t>(APort));
+  return true;
 }
 
 // One end's address of a connected socket (getpeername or getsockname), raising on failure.
-using TNameQuery = int32_t (*)(ws2::TSocket, ws2::TSockAddrIn&);
+using TNameQuery = int32_t (*)(ws2::TSocket, ws2::TSockAddr&);
 void QueryName(TIdStack& AStack, TNameQuery AQuery, TIdStackSocketHandle ASocket,
                int32_t& AFamily, std::string& AIP, int32_t& APort) {
-  ws2::TSockAddrIn addr;
+  ws2::TSockAddr addr;
   AStack.CheckResult(AQuery(ASocket, addr));
   AFamily = addr.Family;
-  AIP = AStack.AddressToText(addr.Addr);
+  AIP = TextOf(AStack, addr);
   APort = ws2::ntohs(addr.Port);
 }
 
@@ -97,10 +123,10 @@ const rtl::TStringList& TIdStackWindows::LocalAddresses() {
 
 TIdStackSocketHandle TIdStackWindows::Accept(TIdStackSocketHandle ASocket, std::string& AIP,
                                              int32_t& APort) {
-  ws2::TSockAddrIn addr;
+  ws2::TSockAddr addr;
   const TIdStackSocketHandle result = ws2::accept(ASocket, &addr);
   if (result != Id_INVALID_SOCKET) {
-    AIP = AddressToText(addr.Addr);
+    AIP = TextOf(*this, addr);
     APort = ws2::ntohs(addr.Port);
   }
   return result;
@@ -108,11 +134,8 @@ TIdStackSocketHandle TIdStackWindows::Accept(TIdStackSocketHandle ASocket, std::
 
 int32_t TIdStackWindows::Bind(TIdStackSocketHandle ASocket, int32_t AFamily,
                               const std::string& AIP, int32_t APort) {
-  if (!ValidPort(APort)) return FailWith(ws2::kWsaEInval);
-  ws2::TSockAddrIn addr;
-  addr.Family = static_cast<int16_t>(AFamily);
-  addr.Port = ws2::htons(static_cast<uint16_t>(APort));
-  addr.Addr = AIP.empty() ? ws2::kInAddrAny : TextToAddress(AIP);
+  ws2::TSockAddr addr;
+  if (!AddressFor(*this, AFamily, AIP, APort, addr)) return Id_SOCKET_ERROR;
   return ws2::bind(ASocket, addr);
 }
 
@@ -122,11 +145,8 @@ int32_t TIdStackWindows::CloseSocket(TIdStackSocketHandle ASocket) {
 
 int32_t TIdStackWindows::Connect(TIdStackSocketHandle ASocket, int32_t AFamily,
                                  const std::string& AIP, int32_t APort) {
-  if (!ValidPort(APort)) return FailWith(ws2::kWsaEInval);
-  ws2::TSockAddrIn addr;
-  addr.Family = static_cast<int16_t>(AFamily);
-  addr.Port = ws2::htons(static_cast<uint16_t>(APort));
-  addr.Addr = TextToAddress(AIP);
+  ws2::TSockAddr addr;
+  if (!AddressFor(*this, AFamily, AIP, APort, addr)) return Id_SOCKET_ERROR;
   return ws2::connect(ASocket, addr);
 }
 
@@ -194,10 +214,10 @@ int32_t TIdStackWindows::Recv(TIdStackSocketHandle ASocket, void* ABuffer,
 
 int32_t TIdStackWindows::RecvFrom(TIdStackSocketHandle ASocket, void* ABuffer, int32_t ALength,
                                   int32_t AFlags, std::string& AIP, int32_t& APort) {
-  ws2::TSockAddrIn from;
+  ws2::TSockAddr from;
   const int32_t result = ws2::recvfrom(ASocket, ABuffer, ALength, AFlags, &from);
   if (result != Id_SOCKET_ERROR) {
-    AIP = AddressToText(from.Addr);
+    AIP = TextOf(*this, from);
     APort = ws2::ntohs(from.Port);
   }
   return result;
@@ -248,11 +268,8 @@ int32_t TIdStackWindows::Send(TIdStackSocketHandle ASocket, const void* ABuffer,
 int32_t TIdStackWindows::SendTo(TIdStackSocketHandle ASocket, const void* ABuffer,
                                 int32_t ABufferLength, int32_t AFlags, const std::string& AIP,
                                 int32_t APort) {
-  if (!ValidPort(APort)) return FailWith(ws2::kWsaEInval);
-  ws2::TSockAddrIn addr;
-  addr.Family = static_cast<int16_t>(Id_PF_INET);
-  addr.Port = ws2::htons(static_cast<uint16_t>(APort));
-  addr.Addr = TextToAddress(AIP);
+  ws2::TSockAddr addr;
+  if (!AddressFor(*this, FamilyOf(AIP), AIP, APort, addr)) return Id_SOCKET_ERROR;
   return ws2::sendto(ASocket, ABuffer, ABufferLength, AFlags, addr);
 }
 
@@ -307,6 +324,31 @@ void TIdStackWindows::ParseAddress(const std::string& AIP, uint32_t& AAddress) {
   uint8_t bytes[4];
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(rtl::StrToInt(parts[i]) & 0xFF);
   std::memcpy(&AAddress, bytes, sizeof(bytes));
+}
+
+std::vector<std::string> TIdStackWindows::GetHostAddresses(const std::string& AHostName,
+                                                           TIdAddressFamily AFamily) {
+  const int32_t family = AFamily == afIPv4 ? ws2::kAfInet : AFamily == afIPv6 ? ws2::kAfInet6
+                                                                             : ws2::kAfUnspec;
+  std::vector<ws2::TSockAddr> found;
+  if (!ws2::getaddrinfo(AHostName, family, false, found)) CheckResult(Id_SOCKET_ERROR);
+  std::vector<std::string> addresses;
+  for (const ws2::TSockAddr& address : found) addresses.push_back(TextOf(*this, address));
+  return addresses;
+}
+
+bool TIdStackWindows::ParseIPv6Address(const std::string& AText,
+                                       std::array<uint8_t, 16>* ABytes) {
+  // Hex groups, colons and an IPv4 tail, then an optional zone ("%eth0"); brackets and other
+  // decoration are not part of an address, whatever a system's parser forgives.
+  const std::string address = AText.substr(0, AText.find('%'));
+  if (address.find(':') == std::string::npos ||
+      address.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos)
+    return false;
+  std::vector<ws2::TSockAddr> parsed;
+  if (!ws2::getaddrinfo(AText, ws2::kAfInet6, true, parsed)) return false;
+  if (ABytes != nullptr) std::memcpy(ABytes->data(), parsed.front().Addr6, 16);
+  return true;
 }
 
 TIdServeFileProc GServeFileProc() { return ws2::FileSendHook(); }

@@ -28,7 +28,7 @@ void TIdConnectThread::WaitFor() {
 void TIdConnectThread::Execute() {
   try {
     // 10009 and 10038: the caller closed the socket under the connect after its time-out.
-    GlobalStack->CheckResult(handle_->Connect(Id_PF_INET), {Id_WSAEBADF, Id_WSAENOTSOCK});
+    GlobalStack->CheckResult(handle_->Connect(handle_->Family()), {Id_WSAEBADF, Id_WSAENOTSOCK});
   } catch (const std::exception& e) {
     failure_text_ = e.what();
   }

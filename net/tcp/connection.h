@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "net/stack/stack.h"
 #include "net/tcp/buffer.h"
 #include "net/tcp/component.h"
 #include "net/tcp/reply.h"
@@ -204,6 +205,10 @@ class TIdTCPClient : public TIdTCPConnection {
   void SetBoundPortLow(int32_t v) { bound_port_low_ = v; }
   int32_t BoundPortHigh() const { return bound_port_high_; }
   void SetBoundPortHigh(int32_t v) { bound_port_high_ = v; }
+  // Handed to the socket handler at each Connect (see TIdIOHandlerSocket::AddressFamily):
+  // afIPv4 at creation, so a client connects as it always has unless told otherwise.
+  TIdAddressFamily AddressFamily() const { return address_family_; }
+  void SetAddressFamily(TIdAddressFamily v) { address_family_ = v; }
 
   const TNotifyEvent& OnConnected() const { return on_connected_; }
   void SetOnConnected(TNotifyEvent v) { on_connected_ = std::move(v); }
@@ -215,6 +220,7 @@ class TIdTCPClient : public TIdTCPConnection {
   int32_t bound_port_ = 0;
   int32_t bound_port_low_ = 0;
   int32_t bound_port_high_ = 0;
+  TIdAddressFamily address_family_ = afIPv4;
   TNotifyEvent on_connected_;
 };
 

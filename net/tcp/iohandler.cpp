@@ -1,6 +1,8 @@
 #include "net/tcp/iohandler.h"
 
 #include <algorithm>
+#include <chrono>
+#include <vector>
 
 #include "net/socks/socks_info.h"
 #include "net/stack/exceptions.h"
@@ -18,6 +20,13 @@ namespace {
 constexpr int32_t kConnectSliceMs = 125;
 // The bound of a connect while an idle hook wants the caller's thread back regularly.
 constexpr int32_t kIdleHookConnectTimeout = 120000;
+
+// A host as given in a URL or a setting: an IPv6 literal may come in brackets ("[::1]").
+std::string Unbracketed(const std::string& AHost) {
+  if (AHost.size() > 2 && AHost.front() == '[' && AHost.back() == ']')
+    return AHost.substr(1, AHost.size() - 2);
+  return AHost;
+}
 
 void CheckTimeout(int32_t ATimeout) {
   if (ATimeout < TimeoutInfinite)
@@ -87,39 +96,88 @@ void TIdIOHandlerSocket::ConnectTo(const std::string& AHost, int32_t APort,
 
   TIdSocksInfo* socks = SocksInfo();
   const bool via_proxy = socks->Version() != svNoSocks;
-  const std::string target_host = via_proxy ? socks->Host() : AHost;
+  const std::string target_host = Unbracketed(via_proxy ? socks->Host() : AHost);
   const int32_t target_port = via_proxy ? socks->Port() : APort;
+  const TBinding binding{ABoundIP, ABoundPort, ABoundPortMin, ABoundPortMax};
 
-  TIdSocketHandle& h = *socket_handle_;
-  h.OpenSocket(Id_SOCK_STREAM, Id_IPPROTO_IP);
-  h.SetIP(ABoundIP);
-  h.SetPort(ABoundPort);
-  h.SetClientPortMin(ABoundPortMin);
-  h.SetClientPortMax(ABoundPortMax);
-  h.Bind();
-
-  if (!GlobalStack->IsDottedAddress(target_host)) ReportStatus(hsResolving, {target_host});
-  h.SetPeerAddress(GlobalStack->HostToAddress(target_host), target_port);
-
-  if (!use_nagle_) {
-    const int32_t one = 1;
-    h.SetSockOpt(Id_IPPROTO_TCP, Id_TCP_NODELAY, &one, sizeof one);
-  }
-
-  ReportStatus(hsConnecting, {h.PeerIP()});
-
-  if (ATimeout != TimeoutDefault && ATimeout != 0) {
-    ConnectWithTimeout(ATimeout);
-  } else if (IdleHookInUse()) {
-    ConnectWithTimeout(kIdleHookConnectTimeout);
+  if (address_family_ == afIPv4) {
+    // One IPv4 address, as the components have always connected.
+    OpenBound(binding, Id_PF_INET);
+    if (!GlobalStack->IsDottedAddress(target_host)) ReportStatus(hsResolving, {target_host});
+    SetPeer(GlobalStack->HostToAddress(target_host), target_port);
+    ConnectOpened(ATimeout);
   } else {
-    GlobalStack->CheckResult(h.Connect(Id_PF_INET));
+    ConnectToAny(target_host, target_port, binding, ATimeout);
   }
 
   // Settings shared by several handlers are tied to the one that set them last; this
   // handshake must run over this handler's connection.
   socks->SetIOHandler(this);
-  socks->Negotiate(AHost, APort);
+  socks->Negotiate(Unbracketed(AHost), APort);
+}
+
+void TIdIOHandlerSocket::ConnectToAny(const std::string& AHost, int32_t APort,
+                                      const TBinding& ABinding, int32_t ATimeout) {
+  std::vector<std::string> addresses;
+  if (GlobalStack->IsIPv6Address(AHost) || GlobalStack->IsDottedAddress(AHost)) {
+    addresses.push_back(AHost);
+  } else {
+    ReportStatus(hsResolving, {AHost});
+    addresses = GlobalStack->GetHostAddresses(AHost, address_family_);
+  }
+  // Each address in the resolver's order; a bound the caller chose is shared out among those
+  // still to try, so one that never answers cannot take all of it.
+  const bool bounded = ATimeout != TimeoutDefault && ATimeout != 0 && ATimeout != TimeoutInfinite;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(bounded ? ATimeout : 0);
+  for (std::size_t i = 0; i < addresses.size(); ++i) {
+    int32_t timeout = ATimeout;
+    if (bounded) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      timeout = std::max<int32_t>(1, static_cast<int32_t>(left.count()) /
+                                         static_cast<int32_t>(addresses.size() - i));
+    }
+    try {
+      OpenBound(ABinding, GlobalStack->FamilyOf(addresses[i]));
+      SetPeer(addresses[i], APort);
+      ConnectOpened(timeout);
+      return;
+    } catch (const EIdException&) {
+      if (i + 1 == addresses.size()) throw;
+      Close();
+    }
+  }
+}
+
+void TIdIOHandlerSocket::OpenBound(const TBinding& ABinding, int32_t AFamily) {
+  TIdSocketHandle& h = *socket_handle_;
+  h.OpenSocket(Id_SOCK_STREAM, Id_IPPROTO_IP, AFamily);
+  h.SetIP(ABinding.IP);
+  h.SetPort(ABinding.Port);
+  h.SetClientPortMin(ABinding.PortMin);
+  h.SetClientPortMax(ABinding.PortMax);
+  h.Bind();
+}
+
+void TIdIOHandlerSocket::SetPeer(const std::string& AAddress, int32_t APort) {
+  TIdSocketHandle& h = *socket_handle_;
+  h.SetPeerAddress(AAddress, APort);
+  if (!use_nagle_) {
+    const int32_t one = 1;
+    h.SetSockOpt(Id_IPPROTO_TCP, Id_TCP_NODELAY, &one, sizeof one);
+  }
+}
+
+void TIdIOHandlerSocket::ConnectOpened(int32_t ATimeout) {
+  TIdSocketHandle& h = *socket_handle_;
+  ReportStatus(hsConnecting, {h.PeerIP()});
+  if (ATimeout != TimeoutDefault && ATimeout != 0) {
+    ConnectWithTimeout(ATimeout);
+  } else if (IdleHookInUse()) {
+    ConnectWithTimeout(kIdleHookConnectTimeout);
+  } else {
+    GlobalStack->CheckResult(h.Connect(h.Family()));
+  }
 }
 
 void TIdIOHandlerSocket::ConnectWithTimeout(int32_t ATimeout) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "net/stack/stack.h"
 #include "net/tcp/component.h"
 
 namespace tavo::net {
@@ -57,6 +58,11 @@ class TIdIOHandlerSocket : public TIdIOHandler {
 
   bool UseNagle() const { return use_nagle_; }
   void SetUseNagle(bool v) { use_nagle_ = v; }
+  // afIPv4 at creation: the host's IPv4 address, as the components have always connected.
+  // afIPv6 or afAny: every address of the host of those families in the resolver's order (an
+  // IPv6 literal, also in brackets, as it stands), each tried until one connects.
+  TIdAddressFamily AddressFamily() const { return address_family_; }
+  void SetAddressFamily(TIdAddressFamily v) { address_family_ = v; }
 
   // Reading creates a settings object of the handler's own (svNoSocks) when none is set.
   TIdSocksInfo* SocksInfo();
@@ -68,11 +74,28 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   // Connects SocketHandle on a connect thread and waits at most ATimeout ms
   // (TimeoutInfinite: until the thread ends).
   void ConnectWithTimeout(int32_t ATimeout);
+  // The local binding a connect asks for.
+  struct TBinding {
+    std::string IP;
+    int32_t Port;
+    int32_t PortMin;
+    int32_t PortMax;
+  };
+  // Tries each address of AHost of the allowed families in turn (see AddressFamily).
+  void ConnectToAny(const std::string& AHost, int32_t APort, const TBinding& ABinding,
+                    int32_t ATimeout);
+  // Opens a socket of the family given and binds it as asked.
+  void OpenBound(const TBinding& ABinding, int32_t AFamily);
+  // The peer the socket will connect to, and the Nagle switch.
+  void SetPeer(const std::string& AAddress, int32_t APort);
+  // Connects the opened socket: status hsConnecting, then at once or bounded by ATimeout.
+  void ConnectOpened(int32_t ATimeout);
   void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
 
  private:
   std::unique_ptr<TIdSocketHandle> socket_handle_;
   bool use_nagle_ = true;
+  TIdAddressFamily address_family_ = afIPv4;
   TIdSocksInfo* socks_info_ = nullptr;             // the settings in use
   std::unique_ptr<TIdSocksInfo> own_socks_info_;   // ours when the one in use has no owner
 };

@@ -33,6 +33,7 @@ void TIdRFCReply::Clear() {
   numeric_code_ = 0;
   text_.Clear();
   text_code_.clear();
+  raw_lines_.Clear();
 }
 
 void TIdRFCReply::Assign(const rtl::TPersistent& Source) {
@@ -42,6 +43,7 @@ void TIdRFCReply::Assign(const rtl::TPersistent& Source) {
     numeric_code_ = other->numeric_code_;
     text_.Assign(other->text_);
     text_code_ = other->text_code_;
+    raw_lines_.Assign(other->raw_lines_);
     return;
   }
   rtl::TPersistent::Assign(Source);
@@ -54,6 +56,7 @@ void TIdRFCReply::ParseReplyLines(const rtl::TStringList& ALines) {
   std::string code = tcp_detail::TrimBlanks(std::string_view(first).substr(0, 4));
   if (code.size() == 4 && code[3] == '-') code.pop_back();
   SetTextCode(code);
+  raw_lines_.Assign(ALines);
   for (const auto& line : ALines.Items())
     text_.Add(line.size() > 4 ? line.substr(4) : std::string());
 }

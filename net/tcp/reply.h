@@ -59,11 +59,15 @@ class TIdRFCReply : public rtl::TPersistent {
   // line, and every line, the first included, loses its first four characters. An empty list
   // leaves the reply clear.
   void ParseReplyLines(const rtl::TStringList& ALines);
+  // The lines ParseReplyLines was given, whole: the continuation lines of replies whose
+  // lines carry no code (FEAT's features, MLST's facts) lose nothing here.
+  const rtl::TStringList& RawLines() const { return raw_lines_; }
 
  private:
   int numeric_code_ = 0;
   rtl::TStringList text_;
   std::string text_code_;
+  rtl::TStringList raw_lines_;
 };
 
 }  // namespace tavo::net

@@ -27,6 +27,8 @@ void TIdTCPClient::Connect(int32_t ATimeout) {
     handler->SetOnStatus(OnStatus());
     SetOwnsIOHandler(true);
   }
+  if (auto* socket = dynamic_cast<TIdIOHandlerSocket*>(IOHandler()))
+    socket->SetAddressFamily(address_family_);
   try {
     IOHandler()->Open();
     ResetState();

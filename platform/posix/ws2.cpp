@@ -189,23 +189,46 @@ void SetCloseOnExecAndNoSigPipe(int AFd) {
   (void)AFd;
 }
 
-bool ToNative(const TSockAddrIn& AAddr, sockaddr_in& ANative) {
-  if (AAddr.Family != kAfInet) return false;
+// A socket address in the system's form; false for a family neither IPv4 nor IPv6.
+bool ToNative(const TSockAddr& AAddr, sockaddr_storage& ANative, socklen_t& ALength) {
   std::memset(&ANative, 0, sizeof(ANative));
-  ANative.sin_family = AF_INET;
-  ANative.sin_port = AAddr.Port;
-  ANative.sin_addr.s_addr = AAddr.Addr;
-  return true;
+  if (AAddr.Family == kAfInet) {
+    sockaddr_in in{};
+    in.sin_family = AF_INET;
+    in.sin_port = AAddr.Port;
+    in.sin_addr.s_addr = AAddr.Addr;
+    std::memcpy(&ANative, &in, sizeof(in));
+    ALength = sizeof(in);
+    return true;
+  }
+  if (AAddr.Family == kAfInet6) {
+    sockaddr_in6 in6{};
+    in6.sin6_family = AF_INET6;
+    in6.sin6_port = AAddr.Port;
+    std::memcpy(&in6.sin6_addr, AAddr.Addr6, sizeof(AAddr.Addr6));
+    in6.sin6_scope_id = AAddr.ScopeId;
+    std::memcpy(&ANative, &in6, sizeof(in6));
+    ALength = sizeof(in6);
+    return true;
+  }
+  return false;
 }
 
-void FromNative(const sockaddr_storage& ANative, TSockAddrIn& AAddr) {
-  AAddr = TSockAddrIn{};
+void FromNative(const sockaddr_storage& ANative, TSockAddr& AAddr) {
+  AAddr = TSockAddr{};
   if (ANative.ss_family == AF_INET) {
     sockaddr_in in;
     std::memcpy(&in, &ANative, sizeof(in));
     AAddr.Family = static_cast<int16_t>(kAfInet);
     AAddr.Port = in.sin_port;
     AAddr.Addr = in.sin_addr.s_addr;
+  } else if (ANative.ss_family == AF_INET6) {
+    sockaddr_in6 in6;
+    std::memcpy(&in6, &ANative, sizeof(in6));
+    AAddr.Family = static_cast<int16_t>(kAfInet6);
+    AAddr.Port = in6.sin6_port;
+    std::memcpy(AAddr.Addr6, &in6.sin6_addr, sizeof(AAddr.Addr6));
+    AAddr.ScopeId = in6.sin6_scope_id;
   } else {
     AAddr.Family = static_cast<int16_t>(ANative.ss_family);
   }
@@ -261,6 +284,14 @@ bool TranslateOption(int32_t ALevel, int32_t AName, TNativeOpt& AOpt, int32_t& A
     AError = kWsaENoProtoOpt;
     return false;
   }
+  if (ALevel == kIpProtoIpv6) {
+    if (AName == kIpv6V6Only) {
+      AOpt = {IPPROTO_IPV6, IPV6_V6ONLY, TOptKind::kInt};
+      return true;
+    }
+    AError = kWsaENoProtoOpt;
+    return false;
+  }
   AError = kWsaEInval;
   return false;
 }
@@ -280,7 +311,7 @@ int32_t WSACleanup() { return 0; }
 void UnloadLibrary() {}
 
 TSocket socket(int32_t AFamily, int32_t AType, int32_t AProtocol) {
-  if (AFamily != kAfInet) return Fail(kWsaEAfNoSupport);
+  if (AFamily != kAfInet && AFamily != kAfInet6) return Fail(kWsaEAfNoSupport);
   int type;
   if (AType == kSockStream) {
     type = SOCK_STREAM;
@@ -292,14 +323,14 @@ TSocket socket(int32_t AFamily, int32_t AType, int32_t AProtocol) {
 #ifdef SOCK_CLOEXEC
   type |= SOCK_CLOEXEC;
 #endif
-  const int fd = ::socket(AF_INET, type, AProtocol);
+  const int fd = ::socket(AFamily == kAfInet6 ? AF_INET6 : AF_INET, type, AProtocol);
   if (fd < 0) return Fail(ErrnoToWsa(errno));
   SetCloseOnExecAndNoSigPipe(fd);
   MarkOpen(fd);
   return fd;
 }
 
-TSocket accept(TSocket ASocket, TSockAddrIn* AAddr) {
+TSocket accept(TSocket ASocket, TSockAddr* AAddr) {
   sockaddr_storage peer;
   socklen_t len = 0;
   const int fd = RetryInterrupted(ASocket, [&] {
@@ -317,20 +348,22 @@ TSocket accept(TSocket ASocket, TSockAddrIn* AAddr) {
   return fd;
 }
 
-int32_t bind(TSocket ASocket, const TSockAddrIn& AAddr) {
-  sockaddr_in native;
-  if (!ToNative(AAddr, native)) return Fail(kWsaEAfNoSupport);
-  if (::bind(ASocket, reinterpret_cast<const sockaddr*>(&native), sizeof(native)) != 0) {
+int32_t bind(TSocket ASocket, const TSockAddr& AAddr) {
+  sockaddr_storage native;
+  socklen_t length = 0;
+  if (!ToNative(AAddr, native, length)) return Fail(kWsaEAfNoSupport);
+  if (::bind(ASocket, reinterpret_cast<const sockaddr*>(&native), length) != 0) {
     return SocketFail(ASocket, CloseCount(ASocket), errno);
   }
   return 0;
 }
 
-int32_t connect(TSocket ASocket, const TSockAddrIn& AAddr) {
-  sockaddr_in native;
-  if (!ToNative(AAddr, native)) return Fail(kWsaEAfNoSupport);
+int32_t connect(TSocket ASocket, const TSockAddr& AAddr) {
+  sockaddr_storage native;
+  socklen_t length = 0;
+  if (!ToNative(AAddr, native, length)) return Fail(kWsaEAfNoSupport);
   const uint64_t closes = CloseCount(ASocket);
-  if (::connect(ASocket, reinterpret_cast<const sockaddr*>(&native), sizeof(native)) == 0) {
+  if (::connect(ASocket, reinterpret_cast<const sockaddr*>(&native), length) == 0) {
     return 0;
   }
   if (errno != EINTR) return SocketFail(ASocket, closes, errno);
@@ -378,7 +411,7 @@ int32_t send(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AFla
 }
 
 int32_t recvfrom(TSocket ASocket, void* ABuffer, int32_t ALength, int32_t AFlags,
-                 TSockAddrIn* AFrom) {
+                 TSockAddr* AFrom) {
   if (ALength < 0 || (ALength > 0 && ABuffer == nullptr)) return Fail(kWsaEFault);
   bool ok;
   const int flags = NativeFlags(AFlags, ok);
@@ -397,16 +430,17 @@ int32_t recvfrom(TSocket ASocket, void* ABuffer, int32_t ALength, int32_t AFlags
 }
 
 int32_t sendto(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AFlags,
-               const TSockAddrIn& ATo) {
+               const TSockAddr& ATo) {
   if (ALength < 0 || (ALength > 0 && ABuffer == nullptr)) return Fail(kWsaEFault);
   bool ok;
   const int flags = NativeFlags(AFlags, ok) | kNoSigPipe;
   if (!ok) return Fail(kWsaEOpNotSupp);
-  sockaddr_in native;
-  if (!ToNative(ATo, native)) return Fail(kWsaEAfNoSupport);
+  sockaddr_storage native;
+  socklen_t length = 0;
+  if (!ToNative(ATo, native, length)) return Fail(kWsaEAfNoSupport);
   const ssize_t n = RetryInterrupted(ASocket, [&] {
     return ::sendto(ASocket, ABuffer, static_cast<size_t>(ALength), flags,
-                    reinterpret_cast<const sockaddr*>(&native), sizeof(native));
+                    reinterpret_cast<const sockaddr*>(&native), length);
   });
   return n < 0 ? kSocketError : static_cast<int32_t>(n);
 }
@@ -594,7 +628,7 @@ int32_t getsockopt(TSocket ASocket, int32_t ALevel, int32_t AOptName, void* AOpt
   }
 }
 
-int32_t getpeername(TSocket ASocket, TSockAddrIn& AAddr) {
+int32_t getpeername(TSocket ASocket, TSockAddr& AAddr) {
   sockaddr_storage native{};
   socklen_t len = sizeof(native);
   if (::getpeername(ASocket, reinterpret_cast<sockaddr*>(&native), &len) != 0) {
@@ -604,7 +638,7 @@ int32_t getpeername(TSocket ASocket, TSockAddrIn& AAddr) {
   return 0;
 }
 
-int32_t getsockname(TSocket ASocket, TSockAddrIn& AAddr) {
+int32_t getsockname(TSocket ASocket, TSockAddr& AAddr) {
   sockaddr_storage native{};
   socklen_t len = sizeof(native);
   if (::getsockname(ASocket, reinterpret_cast<sockaddr*>(&native), &len) != 0) {
@@ -713,6 +747,51 @@ bool getservbyport(uint16_t APortNet, const char* AProto, TServEnt& AResult) {
 }
 
 uint32_t inet_addr(const std::string& AText) { return ::inet_addr(AText.c_str()); }
+
+bool getaddrinfo(const std::string& AName, int32_t AFamily, bool ANumericOnly,
+                 std::vector<TSockAddr>& AResult) {
+  AResult.clear();
+  addrinfo hints{};
+  hints.ai_family = AFamily == kAfInet ? AF_INET : AFamily == kAfInet6 ? AF_INET6 : AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = ANumericOnly ? AI_NUMERICHOST : 0;
+  addrinfo* list = nullptr;
+  const int r = ::getaddrinfo(AName.c_str(), nullptr, &hints, &list);
+  if (r != 0) {
+    Fail(ResolverToWsa(r, errno));
+    return false;
+  }
+  for (addrinfo* ai = list; ai; ai = ai->ai_next) {
+    if (ai->ai_addr == nullptr || ai->ai_addrlen > sizeof(sockaddr_storage)) continue;
+    if (ai->ai_family != AF_INET && ai->ai_family != AF_INET6) continue;
+    sockaddr_storage native{};
+    std::memcpy(&native, ai->ai_addr, ai->ai_addrlen);
+    TSockAddr address;
+    FromNative(native, address);
+    bool seen = false;
+    for (const TSockAddr& a : AResult) {
+      seen = seen || (a.Family == address.Family && a.Addr == address.Addr &&
+                      std::memcmp(a.Addr6, address.Addr6, sizeof(a.Addr6)) == 0);
+    }
+    if (!seen) AResult.push_back(address);
+  }
+  ::freeaddrinfo(list);
+  if (AResult.empty()) {
+    Fail(kWsaNoData);
+    return false;
+  }
+  return true;
+}
+
+std::string AddressText(const TSockAddr& AAddr) {
+  char text[INET6_ADDRSTRLEN] = {};
+  const bool ok = AAddr.Family == kAfInet
+                      ? ::inet_ntop(AF_INET, &AAddr.Addr, text, sizeof(text)) != nullptr
+                  : AAddr.Family == kAfInet6
+                      ? ::inet_ntop(AF_INET6, AAddr.Addr6, text, sizeof(text)) != nullptr
+                      : false;
+  return ok ? std::string(text) : std::string();
+}
 
 // The C library turns these names into macros when optimising; the parentheses keep our
 // definitions from being expanded (the calls inside may use the macros).

@@ -12,6 +12,7 @@
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <atomic>
@@ -88,6 +89,9 @@ Fn ResolveAs(const char* AName) {
   X(gethostname, int, (char* n, int l), (n, l))                                                \
   X(getservbyport, servent*, (int p, const char* pr), (p, pr))                                 \
   X(getservbyname, servent*, (const char* n, const char* pr), (n, pr))                         \
+  X(getaddrinfo, int, (PCSTR n, PCSTR s, const ADDRINFOA* h, PADDRINFOA* r), (n, s, h, r))    \
+  X(freeaddrinfo, void, (PADDRINFOA a), (a))                                                   \
+  X(inet_ntop, PCSTR, (INT f, const VOID* a, PSTR b, size_t l), (f, a, b, l))                  \
   X(WSAGetLastError, int, (), ())                                                              \
   X(WSASetLastError, void, (int e), (e))                                                       \
   X(TransmitFile, BOOL,                                                                        \
@@ -121,20 +125,44 @@ TSocket FromSocket(SOCKET ASocket) {
   return static_cast<TSocket>(static_cast<intptr_t>(ASocket));
 }
 
-sockaddr_in ToNative(const TSockAddrIn& AAddr) {
-  sockaddr_in native;
-  std::memset(&native, 0, sizeof(native));
-  native.sin_family = static_cast<ADDRESS_FAMILY>(AAddr.Family);
-  native.sin_port = AAddr.Port;
-  native.sin_addr.s_addr = AAddr.Addr;
-  return native;
+// A socket address in the system's form, with its length; 0 for a family neither IPv4 nor
+// IPv6 (the call then fails as the system fails it).
+int ToNative(const TSockAddr& AAddr, sockaddr_storage& ANative) {
+  std::memset(&ANative, 0, sizeof(ANative));
+  if (AAddr.Family == kAfInet6) {
+    sockaddr_in6 in6;
+    std::memset(&in6, 0, sizeof(in6));
+    in6.sin6_family = AF_INET6;
+    in6.sin6_port = AAddr.Port;
+    std::memcpy(&in6.sin6_addr, AAddr.Addr6, sizeof(AAddr.Addr6));
+    in6.sin6_scope_id = AAddr.ScopeId;
+    std::memcpy(&ANative, &in6, sizeof(in6));
+    return sizeof(in6);
+  }
+  sockaddr_in in;
+  std::memset(&in, 0, sizeof(in));
+  in.sin_family = static_cast<ADDRESS_FAMILY>(AAddr.Family);
+  in.sin_port = AAddr.Port;
+  in.sin_addr.s_addr = AAddr.Addr;
+  std::memcpy(&ANative, &in, sizeof(in));
+  return sizeof(in);
 }
 
-void FromNative(const sockaddr_in& ANative, TSockAddrIn& AAddr) {
-  AAddr = TSockAddrIn{};
-  AAddr.Family = static_cast<int16_t>(ANative.sin_family);
-  AAddr.Port = ANative.sin_port;
-  AAddr.Addr = ANative.sin_addr.s_addr;
+void FromNative(const sockaddr_storage& ANative, TSockAddr& AAddr) {
+  AAddr = TSockAddr{};
+  AAddr.Family = static_cast<int16_t>(ANative.ss_family);
+  if (ANative.ss_family == AF_INET6) {
+    sockaddr_in6 in6;
+    std::memcpy(&in6, &ANative, sizeof(in6));
+    AAddr.Port = in6.sin6_port;
+    std::memcpy(AAddr.Addr6, &in6.sin6_addr, sizeof(AAddr.Addr6));
+    AAddr.ScopeId = in6.sin6_scope_id;
+  } else {
+    sockaddr_in in;
+    std::memcpy(&in, &ANative, sizeof(in));
+    AAddr.Port = in.sin_port;
+    AAddr.Addr = in.sin_addr.s_addr;
+  }
 }
 
 void ToNative(const TFdSet& ASet, fd_set& ANative) {
@@ -223,8 +251,8 @@ TSocket socket(int32_t AFamily, int32_t AType, int32_t AProtocol) {
   return FromSocket(g_socket.load()(AFamily, AType, AProtocol));
 }
 
-TSocket accept(TSocket ASocket, TSockAddrIn* AAddr) {
-  sockaddr_in native;
+TSocket accept(TSocket ASocket, TSockAddr* AAddr) {
+  sockaddr_storage native;
   std::memset(&native, 0, sizeof(native));
   int length = sizeof(native);
   const SOCKET result =
@@ -233,16 +261,16 @@ TSocket accept(TSocket ASocket, TSockAddrIn* AAddr) {
   return FromSocket(result);
 }
 
-int32_t bind(TSocket ASocket, const TSockAddrIn& AAddr) {
-  const sockaddr_in native = ToNative(AAddr);
-  return g_bind.load()(ToSocket(ASocket), reinterpret_cast<const sockaddr*>(&native),
-                       sizeof(native));
+int32_t bind(TSocket ASocket, const TSockAddr& AAddr) {
+  sockaddr_storage native;
+  const int length = ToNative(AAddr, native);
+  return g_bind.load()(ToSocket(ASocket), reinterpret_cast<const sockaddr*>(&native), length);
 }
 
-int32_t connect(TSocket ASocket, const TSockAddrIn& AAddr) {
-  const sockaddr_in native = ToNative(AAddr);
-  return g_connect.load()(ToSocket(ASocket), reinterpret_cast<const sockaddr*>(&native),
-                          sizeof(native));
+int32_t connect(TSocket ASocket, const TSockAddr& AAddr) {
+  sockaddr_storage native;
+  const int length = ToNative(AAddr, native);
+  return g_connect.load()(ToSocket(ASocket), reinterpret_cast<const sockaddr*>(&native), length);
 }
 
 int32_t listen(TSocket ASocket, int32_t ABacklog) {
@@ -258,8 +286,8 @@ int32_t send(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AFla
 }
 
 int32_t recvfrom(TSocket ASocket, void* ABuffer, int32_t ALength, int32_t AFlags,
-                 TSockAddrIn* AFrom) {
-  sockaddr_in native;
+                 TSockAddr* AFrom) {
+  sockaddr_storage native;
   std::memset(&native, 0, sizeof(native));
   int length = sizeof(native);
   const int result = g_recvfrom.load()(ToSocket(ASocket), static_cast<char*>(ABuffer), ALength,
@@ -269,10 +297,11 @@ int32_t recvfrom(TSocket ASocket, void* ABuffer, int32_t ALength, int32_t AFlags
 }
 
 int32_t sendto(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AFlags,
-               const TSockAddrIn& ATo) {
-  const sockaddr_in native = ToNative(ATo);
+               const TSockAddr& ATo) {
+  sockaddr_storage native;
+  const int length = ToNative(ATo, native);
   return g_sendto.load()(ToSocket(ASocket), static_cast<const char*>(ABuffer), ALength, AFlags,
-                         reinterpret_cast<const sockaddr*>(&native), sizeof(native));
+                         reinterpret_cast<const sockaddr*>(&native), length);
 }
 
 int32_t select(TFdSet* ARead, TFdSet* AWrite, TFdSet* AExcept, const TTimeVal* ATimeout) {
@@ -317,8 +346,8 @@ int32_t getsockopt(TSocket ASocket, int32_t ALevel, int32_t AOptName, void* AOpt
   return result;
 }
 
-int32_t getpeername(TSocket ASocket, TSockAddrIn& AAddr) {
-  sockaddr_in native;
+int32_t getpeername(TSocket ASocket, TSockAddr& AAddr) {
+  sockaddr_storage native;
   std::memset(&native, 0, sizeof(native));
   int length = sizeof(native);
   const int result =
@@ -327,8 +356,8 @@ int32_t getpeername(TSocket ASocket, TSockAddrIn& AAddr) {
   return result;
 }
 
-int32_t getsockname(TSocket ASocket, TSockAddrIn& AAddr) {
-  sockaddr_in native;
+int32_t getsockname(TSocket ASocket, TSockAddr& AAddr) {
+  sockaddr_storage native;
   std::memset(&native, 0, sizeof(native));
   int length = sizeof(native);
   const int result =
@@ -376,6 +405,52 @@ bool getservbyport(uint16_t APortNet, const char* AProto, TServEnt& AResult) {
 
 uint32_t inet_addr(const std::string& AText) {
   return static_cast<uint32_t>(g_inet_addr.load()(AText.c_str()));
+}
+
+bool getaddrinfo(const std::string& AName, int32_t AFamily, bool ANumericOnly,
+                 std::vector<TSockAddr>& AResult) {
+  AResult.clear();
+  ADDRINFOA hints;
+  std::memset(&hints, 0, sizeof(hints));
+  hints.ai_family = AFamily == kAfInet ? AF_INET : AFamily == kAfInet6 ? AF_INET6 : AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = ANumericOnly ? AI_NUMERICHOST : 0;
+  PADDRINFOA list = nullptr;
+  const int result = g_getaddrinfo.load()(AName.c_str(), nullptr, &hints, &list);
+  if (result != 0) {
+    g_WSASetLastError.load()(result);  // the resolver's errors are Winsock numbers already
+    return false;
+  }
+  for (PADDRINFOA ai = list; ai; ai = ai->ai_next) {
+    if (ai->ai_addr == nullptr || ai->ai_addrlen > sizeof(sockaddr_storage)) continue;
+    if (ai->ai_family != AF_INET && ai->ai_family != AF_INET6) continue;
+    sockaddr_storage native;
+    std::memset(&native, 0, sizeof(native));
+    std::memcpy(&native, ai->ai_addr, ai->ai_addrlen);
+    TSockAddr address;
+    FromNative(native, address);
+    bool seen = false;
+    for (const TSockAddr& a : AResult) {
+      seen = seen || (a.Family == address.Family && a.Addr == address.Addr &&
+                      std::memcmp(a.Addr6, address.Addr6, sizeof(a.Addr6)) == 0);
+    }
+    if (!seen) AResult.push_back(address);
+  }
+  g_freeaddrinfo.load()(list);
+  if (AResult.empty()) {
+    g_WSASetLastError.load()(WSANO_DATA);
+    return false;
+  }
+  return true;
+}
+
+std::string AddressText(const TSockAddr& AAddr) {
+  char text[INET6_ADDRSTRLEN] = {};
+  const bool ok =
+      AAddr.Family == kAfInet   ? g_inet_ntop.load()(AF_INET, &AAddr.Addr, text, sizeof(text)) != nullptr
+      : AAddr.Family == kAfInet6 ? g_inet_ntop.load()(AF_INET6, AAddr.Addr6, text, sizeof(text)) != nullptr
+                                 : false;
+  return ok ? std::string(text) : std::string();
 }
 
 uint16_t htons(uint16_t AValue) { return g_htons.load()(AValue); }

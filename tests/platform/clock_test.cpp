@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <limits>
 #include <ctime>
+#include <string>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -49,6 +52,25 @@ TEST(Clock, NowIsTheLocalDateAndTime) {
     return;
   }
   FAIL() << "the local clock went back three times in a row";
+}
+
+TEST(Clock, UtcToLocalFollowsTheZoneAndItsSummerTime) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the zone comes from TZ here; Windows keeps its zone in its own settings";
+#else
+  const char* old = ::getenv("TZ");
+  const std::string saved = old != nullptr ? old : "";
+  ::setenv("TZ", "Europe/Berlin", 1);
+  ::tzset();
+  const auto at = [](int y, int mo, int d, int h, int mi) {
+    return rtl::ComposeDateTime(rtl::EncodeDate(y, mo, d), rtl::EncodeTime(h, mi, 0, 250));
+  };
+  EXPECT_EQ(UtcToLocal(at(2026, 1, 5, 10, 30)), at(2026, 1, 5, 11, 30));
+  EXPECT_EQ(UtcToLocal(at(2026, 7, 5, 23, 30)), at(2026, 7, 6, 1, 30));
+  EXPECT_EQ(UtcToLocal(std::numeric_limits<double>::quiet_NaN()), 0);
+  if (old != nullptr) ::setenv("TZ", saved.c_str(), 1); else ::unsetenv("TZ");
+  ::tzset();
+#endif
 }
 
 }  // namespace

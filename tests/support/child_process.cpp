@@ -268,20 +268,50 @@ int FreeLoopbackPort() {
   return port;
 }
 
-bool WaitUntilListening(int port, std::chrono::milliseconds limit) {
-  const auto end = Clock::now() + limit;
-  while (Clock::now() < end) {
-    const int fd = OpenTcpSocket();
+namespace {
+
+// Connects once to the loopback address of the family at `port`.
+bool ConnectsToLoopback(int port, bool AIPv6) {
+  const int fd = OpenTcpSocket(false, AIPv6 ? AF_INET6 : AF_INET);
+  if (fd < 0) return false;
+  bool ok;
+  if (AIPv6) {
+    sockaddr_in6 a{};
+    a.sin6_family = AF_INET6;
+    a.sin6_addr = in6addr_loopback;
+    a.sin6_port = htons(static_cast<uint16_t>(port));
+    ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  } else {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = htons(static_cast<uint16_t>(port));
-    const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    if (fd >= 0) CloseSocket(fd);
-    if (ok) return true;
+    ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  }
+  CloseSocket(fd);
+  return ok;
+}
+
+}  // namespace
+
+bool WaitUntilListening(int port, std::chrono::milliseconds limit, bool AIPv6) {
+  const auto end = Clock::now() + limit;
+  while (Clock::now() < end) {
+    if (ConnectsToLoopback(port, AIPv6)) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return false;
+}
+
+bool HasIPv6Loopback() {
+  const int fd = OpenTcpSocket(false, AF_INET6);
+  if (fd < 0) return false;
+  sockaddr_in6 a{};
+  a.sin6_family = AF_INET6;
+  a.sin6_addr = in6addr_loopback;
+  const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  CloseSocket(fd);
+  return ok;
 }
 
 #ifdef _WIN32

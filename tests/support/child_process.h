@@ -74,6 +74,8 @@ class ServerProcess {
   [[noreturn]] void Fail(const std::string& what, const std::string& why);
 
   int port_ = 0;
+  // The address the server listens on, 127.0.0.1 unless it listens on ::1.
+  void SetHost(const std::string& AHost) { host_ = AHost; }
 
  private:
   std::string host_ = "127.0.0.1";
@@ -94,8 +96,12 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, std::chrono::mill
 // A loopback port that was free a moment ago, for servers that take their port from a
 // configuration file (someone else may take it meanwhile: callers retry a failed start).
 int FreeLoopbackPort();
-// True once something accepts TCP connections on 127.0.0.1:port, tried until `limit`.
-bool WaitUntilListening(int port, std::chrono::milliseconds limit);
+// True once something accepts TCP connections on 127.0.0.1:port (or ::1:port with AIPv6), tried
+// until `limit`.
+bool WaitUntilListening(int port, std::chrono::milliseconds limit, bool AIPv6 = false);
+// Whether this machine has the IPv6 loopback address (a container may lack it): the IPv6
+// tests skip without it.
+bool HasIPv6Loopback();
 
 // Whether the servers a test starts run as root (on Windows: the Linux side's process host),
 // and whether a program exists there to be run.

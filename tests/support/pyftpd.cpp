@@ -29,6 +29,8 @@ PyFtpd::PyFtpd(PyFtpdOptions options)
 
   std::vector<std::string> args = {kPython, "-u", PyFtpdScript()};
   args.insert(args.end(), {"--root", root_, "--perm", options_.permissions});
+  args.insert(args.end(), {"--host", options_.host});
+  SetHost(options_.host);
   args.insert(args.end(), {"--log-file", WorkFile("server.log")});
   args.insert(args.end(), {"--max-seconds", std::to_string(options_.max_seconds)});
   if (!options_.user.empty()) {

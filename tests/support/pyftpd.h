@@ -10,6 +10,8 @@
 namespace tavo::testsupport {
 
 struct PyFtpdOptions {
+  // The loopback address it listens on: "127.0.0.1", or "::1" (see HasIPv6Loopback).
+  std::string host = "127.0.0.1";
   std::string user = "tester";  // empty: no named account
   std::string password = "secret";
   bool anonymous = false;

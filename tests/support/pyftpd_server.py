@@ -1,4 +1,4 @@
-"""A pyftpdlib server for tests: listens on 127.0.0.1 at a port the system picks and prints
+"""A pyftpdlib server for tests: listens on 127.0.0.1 (or --host ::1) at a port the system picks and prints
 "PORT <n>" on its first stdout line, so the launching test learns where to connect.
 
 Fault injection: --handler-file names a Python file that is run with FTPHandler in scope;
@@ -22,6 +22,7 @@ from serve_support import announce_port, give_up_after
 
 def main():
     p = argparse.ArgumentParser()
+    p.add_argument("--host", default="127.0.0.1")
     p.add_argument("--user", default="")
     p.add_argument("--password", default="")
     p.add_argument("--root", required=True)
@@ -76,7 +77,7 @@ def main():
     if a.passive_low and a.passive_high:
         Handler.passive_ports = range(a.passive_low, a.passive_high + 1)
 
-    server = FTPServer(("127.0.0.1", 0), Handler)
+    server = FTPServer((a.host, 0), Handler)
     announce_port(server.address[1])
     give_up_after(a.max_seconds)
 

@@ -24,14 +24,16 @@ std::string DanteConfig(const DanteOptions& options, const std::string& log_file
   std::string c;
   c += "logoutput: " + log_file + "\n";
   c += "internal: 127.0.0.1 port = " + std::to_string(port) + "\n";
-  c += "external: 127.0.0.1\n";
+  c += options.ipv6_external ? "external: ::1\n" : "external: 127.0.0.1\n";
   c += "clientmethod: none\n";
   c += std::string("socksmethod: ") + (options.username_method ? "username" : "none") + "\n";
   // As root dante drops to "nobody" where it can and needs root to read the password database.
   if (ServersRunAsRoot()) c += "user.privileged: root\nuser.unprivileged: nobody\n";
   // Clients from loopback only, and onward to loopback only.
   c += "client pass { from: 127.0.0.0/8 to: 127.0.0.0/8 log: connect disconnect error }\n";
-  c += "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 log: connect disconnect error }\n";
+  c += options.ipv6_external
+           ? "socks pass { from: 127.0.0.0/8 to: ::1/128 log: connect disconnect error }\n"
+           : "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 log: connect disconnect error }\n";
   return c;
 }
 

@@ -22,6 +22,8 @@ struct DanteOptions {
   // SOCKS 5 clients must log in with a system account's name and password ("socksmethod:
   // username"); checking those needs root. Otherwise no authentication.
   bool username_method = false;
+  // Onward connections leave from ::1 to IPv6 targets (clients still come over 127.0.0.1).
+  bool ipv6_external = false;
 };
 
 class Dante : public ServerProcess {

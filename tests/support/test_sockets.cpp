@@ -19,9 +19,9 @@ void StartWinsock() {
 
 // Winsock's handles are small numbers in practice (wine hands out the same kind as Windows),
 // so the peers keep them in an int like a POSIX descriptor.
-int OpenTcpSocket(bool nonblocking) {
+int OpenTcpSocket(bool nonblocking, int AFamily) {
   StartWinsock();
-  const SOCKET s = ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
+  const SOCKET s = ::WSASocketW(AFamily, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
                                 WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
   if (s == INVALID_SOCKET) return -1;
   if (nonblocking) MakeDontWait(static_cast<int>(s));
@@ -68,8 +68,8 @@ std::string SocketErrorText(int err) {
 
 #else
 
-int OpenTcpSocket(bool nonblocking) {
-  return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | (nonblocking ? SOCK_NONBLOCK : 0), 0);
+int OpenTcpSocket(bool nonblocking, int AFamily) {
+  return ::socket(AFamily, SOCK_STREAM | SOCK_CLOEXEC | (nonblocking ? SOCK_NONBLOCK : 0), 0);
 }
 
 int AcceptTcp(int listen_fd) { return ::accept4(listen_fd, nullptr, nullptr, SOCK_CLOEXEC); }

@@ -47,8 +47,9 @@ inline pollfd PollFor(int fd, short events) {
   return p;
 }
 
-// A TCP socket (IPv4), not inherited by programs the test starts; -1 on failure.
-int OpenTcpSocket(bool nonblocking = false);
+// A TCP socket (IPv4, or IPv6 with AFamily AF_INET6), not inherited by programs the test
+// starts; -1 on failure.
+int OpenTcpSocket(bool nonblocking = false, int AFamily = AF_INET);
 // accept() with the same inheritance rule; -1 on failure.
 int AcceptTcp(int listen_fd);
 // Where MSG_DONTWAIT does not exist, makes the socket non-blocking; elsewhere nothing.

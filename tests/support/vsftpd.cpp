@@ -37,7 +37,9 @@ VsFtpd::VsFtpd(VsFtpdOptions options) : ServerProcess("tavo-vsftpd-") {
   for (int attempt = 0; attempt < kStartTries; ++attempt) {
     const int port = FreeLoopbackPort();
     std::ofstream(WorkFile("vsftpd.conf"), std::ios::trunc | std::ios::binary)
-        << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" << port << "\n"
+        << (options.ipv6 ? "listen=NO\nlisten_ipv6=YES\nlisten_address6=::1\n"
+                         : "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n")
+        << "listen_port=" << port << "\n"
         << "background=NO\nseccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\n"
         << "anonymous_enable=YES\nno_anon_password=YES\nanon_root=" << root_ << "\n"
         << "ftp_username=ftp\nlocal_enable=NO\nwrite_enable=NO\n"
@@ -47,8 +49,9 @@ VsFtpd::VsFtpd(VsFtpdOptions options) : ServerProcess("tavo-vsftpd-") {
         << "\n"
         << options.extra_config;
     ChildProcess& process = Start({kVsFtpd, WorkFile("vsftpd.conf")}, false);
-    if (WaitUntilListening(port, std::chrono::seconds(10)) && process.Running()) {
+    if (WaitUntilListening(port, std::chrono::seconds(10), options.ipv6) && process.Running()) {
       port_ = port;
+      if (options.ipv6) SetHost("::1");
       return;
     }
     failure = ReadWholeFile(WorkFile("stderr.log"));

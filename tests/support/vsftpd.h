@@ -16,6 +16,8 @@ struct VsFtpdOptions {
   std::string root;
   // Extra configuration lines (NAME=VALUE), appended after the defaults.
   std::string extra_config;
+  // Listen on ::1 instead of 127.0.0.1 (see HasIPv6Loopback).
+  bool ipv6 = false;
 };
 
 class VsFtpd : public ServerProcess {

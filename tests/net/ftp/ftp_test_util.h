@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "net/ftp/ftp.h"
+#include "rtl/paths.h"
 #include "tests/support/scripted_peer.h"
 
 namespace tavo::net::ftptest {
@@ -100,9 +101,11 @@ inline void WriteFiles(const std::string& root,
                        const std::vector<std::pair<std::string, size_t>>& files) {
   namespace fs = std::filesystem;
   for (const auto& [name, size] : files) {
-    std::ofstream(fs::path(root) / name, std::ios::binary) << Content(size);
-    fs::permissions(fs::path(root) / name, fs::perms::owner_read | fs::perms::owner_write |
-                                               fs::perms::group_read | fs::perms::others_read);
+    // By UTF-8 path: a Windows test program would spell a name with umlauts in its code page.
+    const fs::path file = rtl::PathFromUtf8(root) / rtl::PathFromUtf8(name);
+    std::ofstream(file, std::ios::binary) << Content(size);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::others_read);
   }
 }
 

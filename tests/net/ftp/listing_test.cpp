@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "net/stack/exceptions.h"
+#include "platform/clock.h"
 #include "rtl/exception.h"
 
 namespace tavo::net {
@@ -142,8 +143,14 @@ TEST(FtpListItems, ReadsUnixLines) {
   const std::pair<std::string, std::string> cases[] = {
       {"-rw-r--r-- 1 owner group 1234 Jan 5 10:30 my file.txt",
        "file 1234 links=1 owner:group rw-/r--/r-- 2026-01-05 10:30:00.999 'my file.txt'"},
+      // The name as it stands after the one blank behind the time: blanks inside, in front and
+      // behind stay, or a get of the name shown would ask for another file.
       {"-rw-r--r--  1 o  g  1234 Jan  5 10:30 my   file.txt \t",
-       "file 1234 links=1 o:g rw-/r--/r-- 2026-01-05 10:30:00.999 'my   file.txt'"},
+       "file 1234 links=1 o:g rw-/r--/r-- 2026-01-05 10:30:00.999 'my   file.txt \t'"},
+      {"-rw-r--r-- 1 o g 1 Jan 5 2020  lead.txt",
+       "file 1 links=1 o:g rw-/r--/r-- 2020-01-05 00:00:00.999 ' lead.txt'"},
+      {"  -rw-r--r-- 1 o g 1 Jan 5 10:30 trail.txt  ",
+       "file 1 links=1 o:g rw-/r--/r-- 2026-01-05 10:30:00.999 'trail.txt  '"},
       {"lrwxrwxrwx 1 o g 7 Feb 1 2020 lib -> usr/lib",
        "link 7 links=1 o:g rwx/rwx/rwx 2020-02-01 00:00:00.999 'lib' -> 'usr/lib'"},
       {"Lrwxrwxrwx 1 o g 7 feb 1 2020 a -> b -> c",
@@ -168,6 +175,46 @@ TEST(FtpListItems, ReadsUnixLines) {
   TIdFTPListItems items;
   FixToday(items, 2026, 3, 15);
   for (const auto& [line, entry] : cases) EXPECT_EQ(Parse(items, flfUnix, line), entry) << line;
+}
+
+// MLSD: facts and one blank, then the name exactly as sent; the UTC time kept as given and
+// Modified as the local clock names it.
+TEST(FtpListItems, ReadsMachineReadableLines) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"type=file;size=1234;modify=20260105103000;perm=adfr;unique=801U1A; my  file.txt ",
+       "file 1234 utc=2026-01-05 10:30:00.000 perm=adfr unique=801U1A 'my  file.txt '"},
+      {"Type=Dir;Modify=20200201000000.5;UNIX.mode=0755;UNIX.owner=o;UNIX.group=g; docs",
+       "dir 0 utc=2020-02-01 00:00:00.500 rwx/r-x/r-x o:g 'docs'"},
+      {"type=OS.unix=slink:/usr/lib;size=7; lib", "link 7 utc=0 'lib' -> '/usr/lib'"},
+      {"type=OS.unix=blkdev;sizd=4096; sda", "file 4096 utc=0 'sda'"},
+      {"size=12;unknown.fact=x;noequals; f", "file 12 utc=0 'f'"},  // no type: a file
+      {" name-without-facts", "file 0 utc=0 'name-without-facts'"},
+  };
+  TIdFTPListItems items;
+  for (const auto& [line, entry] : cases) {
+    TIdFTPListItem item;
+    item.SetRawLine(line);
+    items.ParseLine(flfMLSD, item);
+    std::string seen = Describe(item, false);
+    seen = seen.substr(0, seen.find(' ', seen.find(' ') + 1)) + " utc=" + Stamp(item.ModifiedUTC());
+    if (!item.Permissions().empty()) seen += " perm=" + item.Permissions();
+    if (!item.UniqueID().empty()) seen += " unique=" + item.UniqueID();
+    if (item.OwnerRights() != "???")
+      seen += " " + item.OwnerRights() + "/" + item.GroupRights() + "/" + item.OtherRights() +
+              " " + item.OwnerName() + ":" + item.GroupName();
+    seen += " '" + item.Name() + "'";
+    if (item.Kind() == KindLink) seen += " -> '" + item.LinkTarget() + "'";
+    EXPECT_EQ(seen, entry) << line;
+    EXPECT_EQ(item.Modified(), item.ModifiedUTC() == 0 ? 0 : platform::UtcToLocal(item.ModifiedUTC()));
+  }
+  // No entry: the folder itself and its parent, no name, numbers and times that are none.
+  for (const char* line : {"type=cdir; .", "type=pdir;modify=20260101000000; ..", "type=file;size=1;",
+                           "type=file;size=1", "size=-1; f", "size=1e3; f", "modify=2026; f",
+                           "modify=20261301000000; f", "unix.mode=0855; f", ""}) {
+    TIdFTPListItem item;
+    item.SetRawLine(line);
+    EXPECT_THROW(items.ParseLine(flfMLSD, item), EIdInvalidFTPListingFormat) << line;
+  }
 }
 
 TEST(FtpListItems, YearOfUnixLinesThatGiveATime) {

@@ -156,6 +156,10 @@ std::vector<Case> Cases() {
       Refused({.name = "Socks4AHostWithNul", .version = svSocks4A, .host = std::string("a\0b", 3)},
               "Der Ziel-Host-Name enthält ein Nullzeichen und kann über SOCKS 4 nicht gesendet "
               "werden."),
+      Refused({.name = "Socks4IPv6Target", .version = svSocks4, .host = "2001:db8::7"},
+              "Das IPv6-Ziel 2001:db8::7 ist über SOCKS 4 nicht erreichbar; SOCKS 5 kann es."),
+      Refused({.name = "Socks4AIPv6Target", .version = svSocks4A, .host = "::1"},
+              "Das IPv6-Ziel ::1 ist über SOCKS 4 nicht erreichbar; SOCKS 5 kann es."),
 
       // --- SOCKS 5 ---
       {.name = "Socks5WithoutAuthentication",
@@ -197,6 +201,14 @@ std::vector<Case> Cases() {
        .host = "192.0.2.7",
        .port = 0x1234,
        .script = {kNoAuthentication, {Socks5Connect("192.0.2.7", 0x12, 0x34), kBoundIPv4}}},
+      // An IPv6 literal is no name: address type 4 and its sixteen bytes.
+      {.name = "Socks5IPv6TargetTravelsAsItsBytes",
+       .version = svSocks5,
+       .host = "2001:db8::7",
+       .script = {kNoAuthentication,
+                  {Bytes({5, 1, 0, 4, 0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7,
+                          0, 21}),
+                   kBoundIPv4}}},
       {.name = "Socks5NeverResolvesTheTarget",
        .version = svSocks5,
        .host = kUnresolvable,

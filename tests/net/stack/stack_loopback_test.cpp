@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "net/stack/socket_list.h"
 #include "platform/ws2.h"
 #include "stack_fixture.h"
+#include "tests/support/child_process.h"
 
 namespace tavo::net::test {
 namespace {
@@ -125,6 +127,44 @@ TEST_F(StackLoopback, NamesOfThisMachineResolve) {
 // tests send nothing beyond this machine.
 TEST_F(StackLoopback, ReverseLookupNamesLoopback) {
   EXPECT_FALSE(Stack().GetHostByAddr("127.0.0.1").empty());
+}
+
+TEST_F(StackLoopback, IPv6LiteralsAndNamesByFamily) {
+  std::array<uint8_t, 16> bytes{};
+  ASSERT_TRUE(Stack().ParseIPv6Address("2001:db8::7", &bytes));
+  EXPECT_EQ(bytes[0], 0x20);
+  EXPECT_EQ(bytes[3], 0xb8);
+  EXPECT_EQ(bytes[15], 7);
+  for (const char* literal : {"::1", "::ffff:127.0.0.1", "FE80::1"})
+    EXPECT_TRUE(Stack().IsIPv6Address(literal)) << literal;
+  for (const char* other : {"[::1]", "127.0.0.1", "localhost", "::g", "1:2:3:4:5:6:7:8:9", ""})
+    EXPECT_FALSE(Stack().IsIPv6Address(other)) << other;
+  EXPECT_EQ(Stack().FamilyOf("::1"), Id_PF_INET6);
+  EXPECT_EQ(Stack().FamilyOf("127.0.0.1"), Id_PF_INET);
+  EXPECT_EQ(Stack().GetHostAddresses("127.0.0.1", afIPv4), std::vector<std::string>{"127.0.0.1"});
+  EXPECT_EQ(Stack().GetHostAddresses("::1", afAny), std::vector<std::string>{"::1"});
+  EXPECT_THROW(Stack().GetHostAddresses("::1", afIPv4), EIdSocketError);
+}
+
+TEST_F(StackLoopback, IPv6SocketsConnectAndNameTheirEndsInIPv6Text) {
+  if (!testsupport::HasIPv6Loopback()) GTEST_SKIP() << "this machine has no ::1";
+  TIdSocketHandle listener, client, server;
+  listener.OpenSocket(Id_SOCK_STREAM, Id_IPPROTO_IP, Id_PF_INET6);
+  listener.SetIP("::1");
+  listener.Bind();
+  listener.Listen(5);
+  client.OpenSocket(Id_SOCK_STREAM, Id_IPPROTO_IP, Id_PF_INET6);
+  client.SetPeerAddress("::1", listener.Port());
+  ASSERT_EQ(client.Connect(client.Family()), 0);
+  ASSERT_TRUE(server.Accept(listener.Handle()));
+  EXPECT_EQ(server.Family(), Id_PF_INET6);
+  EXPECT_EQ(server.PeerIP(), "::1");
+  EXPECT_EQ(server.PeerPort(), client.Port());
+  EXPECT_EQ(client.IP(), "::1");
+  EXPECT_EQ(client.Send("v6", 2), 2);
+  char got[2] = {};
+  EXPECT_EQ(server.Recv(got, 2), 2);
+  EXPECT_EQ(std::string(got, 2), "v6");
 }
 
 TEST_F(StackLoopback, ConnectToAClosedPortIsRefused) {

@@ -51,6 +51,40 @@ TEST(TcpConnect, TimedConnectToAnAcceptingServerReturnsWhenConnected) {
   }
 }
 
+// A client that may use either family tries each address of the name in the resolver's order
+// until one connects, with and without a bound shared among them. The name's addresses come
+// from a stack of the test's own: ::1, where nobody listens on the peer's port, then 127.0.0.1.
+TEST(TcpConnect, EachAddressOfTheNameInTurnUntilOneConnects) {
+  struct TwoAddresses : TIdStackWindows {
+    std::vector<std::string> GetHostAddresses(const std::string& AHost, TIdAddressFamily) override {
+      return AHost == "twofold.test" ? std::vector<std::string>{"::1", "127.0.0.1"}
+                                     : std::vector<std::string>{};
+    }
+  };
+  SetStackClass([]() -> TIdStack* { return new TwoAddresses; });
+  {
+    ScriptedPeer peer;
+    peer.Start();
+    TIdTCPClient client;
+    client.SetHost("twofold.test");
+    client.SetPort(peer.Port());
+    client.SetAddressFamily(afAny);
+    for (const int32_t bound : {TimeoutDefault, 5000}) {
+      EventLog log;
+      log.Attach(client);
+      client.Connect(bound);
+      EXPECT_TRUE(client.Connected());
+      const std::string connecting = "status " + std::to_string(hsConnecting) + " Verbinden mit ";
+      EXPECT_EQ(log.Count("status " + std::to_string(hsResolving) +
+                          " Host-Name twofold.test wird aufgelöst."), 1);
+      EXPECT_EQ(log.Count(connecting + "::1."), 1);
+      EXPECT_EQ(log.Count(connecting + "127.0.0.1."), 1);
+      client.Disconnect();
+    }
+  }
+  SetStackClass(nullptr);
+}
+
 TEST(TcpConnect, TimedConnectToAStalledListenerTimesOutAndClosesTheSocket) {
   StalledListener stalled;
   TIdTCPClient client;
