@@ -1,11 +1,15 @@
 #pragma once
-// Texts of the FTP directory-listing parser: its error message (German, UTF-8) and the words
-// it recognises in listing lines. Each lives here once; code refers to them by name.
+// Texts of the FTP directory-listing parser: its error message (German, UTF-8, with its English
+// twin) and the words it recognises in listing lines. Each lives here once; code refers to them
+// by name.
+
+#include "resources/text.h"
 
 namespace tavo::res {
 
 // A line under flfUnknown, or a custom-format line without a parser.
-inline constexpr const char kFtpListUnknownFormat[] = "Unbekanntes FTP-Listenformat";
+inline constexpr TText kFtpListUnknownFormat{"Unbekanntes FTP-Listenformat",
+                                             "Unknown FTP listing format"};
 
 // Month names of Unix lines, months 1 to 12, compared with the upper-cased column.
 inline constexpr const char* const kFtpListMonthNames[12] = {
