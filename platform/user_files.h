@@ -11,7 +11,7 @@
 namespace tavo::platform {
 
 // The current user's home folder without a trailing separator; empty when the system cannot
-// say. POSIX: HOME, else the user database; Windows: USERPROFILE.
+// say. POSIX: HOME, else the user database; Windows: HOME where set, else USERPROFILE.
 std::string HomeFolder();
 
 // True when users other than the owner may read or write the file (POSIX: any group or other

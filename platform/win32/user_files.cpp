@@ -16,7 +16,10 @@ std::string Variable(const wchar_t* name) {
 }  // namespace
 
 std::string HomeFolder() {
-  std::string home = Variable(L"USERPROFILE");
+  // HOME where a user set it (tools ported from elsewhere keep their files there), else the
+  // profile folder.
+  std::string home = Variable(L"HOME");
+  if (home.empty()) home = Variable(L"USERPROFILE");
   if (home.empty()) home = Variable(L"HOMEDRIVE") + Variable(L"HOMEPATH");
   while (!home.empty() && (home.back() == '\\' || home.back() == '/')) home.pop_back();
   return home;

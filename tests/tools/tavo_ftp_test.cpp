@@ -208,8 +208,8 @@ TEST_F(TavoFtpCommand, EndToEnd) {
   };
   const std::string server = "127.0.0.1:" + std::to_string(server_->Port());
   const std::string netrc = std::string("machine 127.0.0.1 login tech password ") + kPassword + "\n";
-  const auto with_netrc = [](std::string text, int mode) {
-    return [text, mode](const Ctx& c) { c.d.Write(".netrc", text, static_cast<mode_t>(mode)); };
+  const auto with_file = [](std::string name, std::string text, int mode) {
+    return [name, text, mode](const Ctx& c) { c.d.Write(name, text, static_cast<mode_t>(mode)); };
   };
   std::vector<Row> rows = {
       {"one file, quiet", get({"-q"}, kUpdater), 0, all({file_is(payload), [](const ProgramResult& r, const Ctx&) { EXPECT_EQ(r.err, ""); }})},
@@ -272,12 +272,16 @@ TEST_F(TavoFtpCommand, EndToEnd) {
        }},
       {"--password-stdin", get({"-q", "--password-stdin"}, kUpdater, "tech"), 0, file_is(payload), "", {}, "", {}, false, "",
        std::string(kPassword) + "\n"},
+      {"--netrc-file names the logins' file",
+       [](const Ctx& c) { return std::vector<std::string>{"-q", "--netrc-file", c.d / "logins", c.Url(kUpdater, ""), c.dest}; }, 0,
+       file_is(payload), "", with_file("logins", netrc, 0600)},
 #ifndef _WIN32
-      {"the netrc file names the login", get({"-q"}, kUpdater, ""), 0, file_is(payload), "", with_netrc(netrc, 0600)},
-      {"a netrc file others may read is refused", get({"-q"}, kUpdater, ""), 3,
-       err_has("can be read or changed by other users"), "", with_netrc(netrc, 0644)},
+      // (Wine gives a Windows program a profile folder of its own, whatever HOME says.)
+      {"the netrc file names the login", get({"-q"}, kUpdater, ""), 0, file_is(payload), "", with_file(".netrc", netrc, 0600)},
       {"the netrc file's default entry", get({"-q"}, kUpdater, ""), 0, file_is(payload), "",
-       with_netrc("machine elsewhere login x password y\ndefault login tech password " + std::string(kPassword) + "\n", 0600)},
+       with_file(".netrc", "machine elsewhere login x password y\ndefault login tech password " + std::string(kPassword) + "\n", 0600)},
+      {"a netrc file others may read is refused", get({"-q"}, kUpdater, ""), 3,
+       err_has("can be read or changed by other users"), "", with_file(".netrc", netrc, 0644)},
       {"-R gives the file the server's time", get({"-q", "-R"}, kUpdater), 0,
        [](const ProgramResult&, const Ctx& c) {
          struct stat st {};
@@ -336,8 +340,8 @@ TEST_F(TavoFtpCommand, EndToEnd) {
     const Ctx ctx{d, d / "u.exe", *server};
     if (!row.before.empty()) d.Write("u.exe", row.before, 0644);
     if (row.arrange) row.arrange(ctx);
-    // The user's files and language as the row says: HOME is the scratch folder, English
-    // unless the row names another language.
+    // The user's files and language as the row says: the home folder (HOME) is the scratch
+    // folder, English unless the row names another language.
     test::EnvGuard home("HOME", d.Path());
     std::vector<std::unique_ptr<test::EnvGuard>> env;
     for (const auto& [name, value] : row.env) env.push_back(std::make_unique<test::EnvGuard>(name, value));

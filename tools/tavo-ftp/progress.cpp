@@ -35,7 +35,7 @@ std::string HumanBytes(double ABytes) {
     ++unit;
   }
   if (unit == 0) return std::to_string(static_cast<int64_t>(ABytes)) + " B";
-  return OneDecimal(ABytes) + " " + kUnits[unit];
+  return OneDecimal(ABytes).append(1, ' ').append(kUnits[unit]);
 }
 
 std::string HoursMinutesSeconds(int64_t ASeconds) {
@@ -49,12 +49,12 @@ std::string SummaryLine(const std::string& AName, int64_t ABytes, int64_t ARecei
                         double ASeconds) {
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.2f", ASeconds);
-  std::string time = ASeconds < 60 ? std::string(seconds) + " s"
+  std::string time = ASeconds < 60 ? std::string(seconds).append(" s")
                                    : HoursMinutesSeconds(static_cast<int64_t>(ASeconds));
   if (res::Language() == res::TLanguage::lgGerman) std::replace(time.begin(), time.end(), '.', ',');
   const double rate = ASeconds > 0 ? static_cast<double>(AReceived) / ASeconds : 0.0;
   return rtl::Format(msg::kSummary, {AName, HumanBytes(static_cast<double>(ABytes)), time,
-                                     HumanBytes(rate) + "/s"});
+                                     HumanBytes(rate).append("/s")});
 }
 
 void Progress::Begin(const std::string& AName, int64_t ATotal, int64_t AStart) {
@@ -118,8 +118,9 @@ void Progress::Draw(Clock::time_point ANow) {
   }
   // Bytes, rate and time first; the bar takes what the terminal's width leaves.
   std::string tail = HumanBytes(static_cast<double>(bytes_));
-  if (sized) tail += " / " + HumanBytes(static_cast<double>(total_));
-  tail += "  " + HumanBytes(rate) + "/s  ";
+  // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) about literal + string.
+  if (sized) tail.append(" / ").append(HumanBytes(static_cast<double>(total_)));
+  tail.append("  ").append(HumanBytes(rate)).append("/s  ");
   tail += sized ? rtl::Format(msg::kProgressLeft, {left})
                 : HoursMinutesSeconds(std::chrono::duration_cast<std::chrono::seconds>(
                                           ANow - started_).count());
@@ -132,8 +133,8 @@ void Progress::Draw(Clock::time_point ANow) {
     const int bar = std::min(console_.Columns() - 1 - 6 - kTailRoom, 30);
     if (bar >= 10) {
       const int filled = bar * percent / 100;
-      line = "[" + std::string(static_cast<size_t>(filled), '#') +
-             std::string(static_cast<size_t>(bar - filled), '.') + "] ";
+      line.append(1, '[').append(static_cast<size_t>(filled), '#');
+      line.append(static_cast<size_t>(bar - filled), '.').append("] ");
     }
     line += head;
   }
