@@ -44,4 +44,11 @@ std::string LocaleAbbrevFromPosixName(const std::string& name) {
   return {};
 }
 
+std::string LanguageFromPosixName(const std::string& name) {
+  std::string language = name.substr(0, name.find_first_of("_.@"));
+  if (language == "C" || language == "POSIX") return {};
+  for (char& c : language) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return language;
+}
+
 }  // namespace tavo::platform

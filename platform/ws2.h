@@ -206,6 +206,10 @@ void WSASetLastError(int32_t AError);
 
 // The operating system's own text for an error number (used for loader failures).
 std::string SystemErrorText(uint32_t AErrorNumber);
+// The system's own words for a socket error number of the Windows family (as WSAGetLastError
+// reports it): on Windows the Winsock text; elsewhere the text of the errno or resolver code the
+// number was translated from, so that nobody there reads a Windows number.
+std::string SocketErrorText(int32_t AErrorNumber);
 
 // How the loader reports that the library or one of its entry points cannot be reached. The
 // platform layer cannot know the network side's exception classes, so the stack installs a

@@ -1,11 +1,15 @@
 #pragma once
-// Texts of the FTP directory-listing parser: its error message (German, UTF-8) and the words
-// it recognises in listing lines. Each lives here once; code refers to them by name.
+// Texts of the FTP directory-listing parser: its error message (German, UTF-8, with its English
+// twin) and the words it recognises in listing lines. Each lives here once; code refers to them
+// by name.
+
+#include "resources/text.h"
 
 namespace tavo::res {
 
 // A line under flfUnknown, or a custom-format line without a parser.
-inline constexpr const char kFtpListUnknownFormat[] = "Unbekanntes FTP-Listenformat";
+inline constexpr TText kFtpListUnknownFormat{"Unbekanntes FTP-Listenformat",
+                                             "Unknown FTP listing format"};
 
 // Month names of Unix lines, months 1 to 12, compared with the upper-cased column.
 inline constexpr const char* const kFtpListMonthNames[12] = {
@@ -21,7 +25,7 @@ inline constexpr const char kFtpListDosDir[] = "<DIR>";
 inline constexpr const char kFtpListLinkArrow[] = " -> ";
 // An MLSD line that is no entry: without facts or name, or with a size or time that is no
 // number.
-inline constexpr const char kFtpListMlsdInvalid[] = "Ungültige MLSD-Zeile";
+inline constexpr TText kFtpListMlsdInvalid{"Ungültige MLSD-Zeile", "Invalid MLSD line"};
 // The facts of MLSD lines the parser reads, compared upper-cased, and the values of "type".
 inline constexpr const char kFtpFactType[] = "TYPE";
 inline constexpr const char kFtpFactSize[] = "SIZE";

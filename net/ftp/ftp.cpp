@@ -80,7 +80,7 @@ void TIdFTP::Connect(bool AAutoLogin, int32_t ATimeout) {
       if (on_after_client_login_) on_after_client_login_(this);
       SendTransferType();
       if (SendCmd(res::kFtpCmdSyst, std::vector<int16_t>{200, 215, 500}) == 500) {
-        system_name_ = res::kFtpSystemUnknown;
+        system_name_ = res::kFtpSystemUnknown.Text();
       } else {
         system_name_ = LastReply().Text().Count() > 0 ? LastReply().Text()[0] : std::string();
       }
@@ -88,7 +88,7 @@ void TIdFTP::Connect(bool AAutoLogin, int32_t ATimeout) {
       // own encoding.
       if (use_utf8_ && SupportsFeature(res::kFtpFeatureUtf8))
         SendCmd(res::kFtpCmdOptsUtf8, int16_t{-1});
-      ReportStatus(ftpReady, {res::kFtpConnected});
+      ReportStatus(ftpReady, {res::kFtpConnected.Text()});
     }
   } catch (...) {
     // The caller gets the error that broke the session, not one from tidying up after it.

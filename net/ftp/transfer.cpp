@@ -297,7 +297,7 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
   if (use_tls_ == utRequireTLS && ControlTLS() == nullptr)
     throw EIdTLSError(res::kFtpTlsNotNegotiated);
 
-  ReportStatus(ftpTransfer, {res::kFtpTransferStarting});
+  ReportStatus(ftpTransfer, {res::kFtpTransferStarting.Text()});
   transfer_size_ = -1;
   abort_sent_ = false;
   const int64_t start_position = AResume ? ADest.Position() : 0;
@@ -355,11 +355,11 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
     }
   } catch (...) {
     data_connection_.reset();
-    ReportStatus(ftpReady, {res::kFtpTransferComplete});
+    ReportStatus(ftpReady, {res::kFtpTransferComplete.Text()});
     throw;
   }
   data_connection_.reset();
-  ReportStatus(ftpReady, {res::kFtpTransferComplete});
+  ReportStatus(ftpReady, {res::kFtpTransferComplete.Text()});
 
   const int16_t code = GetResponse({225, 226, 250, 426, 450});
   if (code == 426 || code == 450) {
@@ -372,7 +372,7 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
     if (abort_sent_ || InboundBuffer().VisibleSize() > 0 ||
         FillInputBuffer(false, kSecondReplyGraceMs, false) > 0)
       GetResponse({226, 225});
-    ReportStatus(ftpAborted, {res::kFtpTransferAborted});
+    ReportStatus(ftpAborted, {res::kFtpTransferAborted.Text()});
     return;
   }
   // A server that announced the size ("(N bytes)") and then closed the data connection early

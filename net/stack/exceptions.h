@@ -44,7 +44,18 @@ class EIdProtocolReplyError : public EIdException {
 };
 
 TAVO_ID_EXCEPTION(EIdConnectTimeout, EIdException);
-TAVO_ID_EXCEPTION(EIdConnectException, EIdException);
+// A timed connect that failed in its connect thread: the failure's message, and the socket
+// error number behind it (0 when the failure was no socket error), so that a caller can say
+// what happened in its own words.
+class EIdConnectException : public EIdException {
+ public:
+  explicit EIdConnectException(std::string AMessage, int32_t ALastError = 0)
+      : EIdException(std::move(AMessage)), last_error_(ALastError) {}
+  int32_t LastError() const noexcept { return last_error_; }
+
+ private:
+  int32_t last_error_;
+};
 TAVO_ID_EXCEPTION(EIdSocksError, EIdException);
 TAVO_ID_EXCEPTION(EIdInvalidSocket, EIdException);
 

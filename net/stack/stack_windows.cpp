@@ -289,7 +289,7 @@ int32_t TIdStackWindows::Shutdown(TIdStackSocketHandle ASocket, int32_t AHow) {
 
 std::string TIdStackWindows::ErrorText(int32_t AErrorNumber) {
   if (AErrorNumber == Id_WSAHOST_NOT_FOUND) {
-    return rtl::Format(res::kSocketErrorFormat, {AErrorNumber, res::kHostNotFound});
+    return rtl::Format(res::kSocketErrorFormat, {AErrorNumber, res::kHostNotFound.Text()});
   }
   return TIdStack::ErrorText(AErrorNumber);
 }

@@ -21,10 +21,10 @@ std::mutex& StackLock() {
 int32_t g_live_components = 0;
 
 // Indexed by TIdStatus.
-constexpr const char* kStatusTable[] = {
-    res::kStatusResolving,    res::kStatusConnecting,   res::kStatusConnected,
-    res::kStatusDisconnecting, res::kStatusDisconnected, res::kStatusText,
-    res::kStatusText,         res::kStatusText,         res::kStatusText,
+constexpr const res::TText* kStatusTable[] = {
+    &res::kStatusResolving,    &res::kStatusConnecting,   &res::kStatusConnected,
+    &res::kStatusDisconnecting, &res::kStatusDisconnected, &res::kStatusText,
+    &res::kStatusText,         &res::kStatusText,         &res::kStatusText,
 };
 static_assert(sizeof kStatusTable / sizeof kStatusTable[0] == ftpAborted + 1);
 
@@ -33,7 +33,7 @@ static_assert(sizeof kStatusTable / sizeof kStatusTable[0] == ftpAborted + 1);
 const char* StatusTemplate(TIdStatus AStatus) {
   const auto i = static_cast<int32_t>(AStatus);
   if (i < 0 || i > ftpAborted) return res::kStatusText;
-  return kStatusTable[i];
+  return *kStatusTable[i];
 }
 
 int32_t LiveComponentCount() {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "net/stack/exceptions.h"
 #include "net/stack/socket_handle.h"
 #include "net/stack/stack.h"
 
@@ -29,6 +30,9 @@ void TIdConnectThread::Execute() {
   try {
     // 10009 and 10038: the caller closed the socket under the connect after its time-out.
     GlobalStack->CheckResult(handle_->Connect(handle_->Family()), {Id_WSAEBADF, Id_WSAENOTSOCK});
+  } catch (const EIdSocketError& e) {
+    failure_text_ = e.what();
+    failure_error_ = e.LastError();
   } catch (const std::exception& e) {
     failure_text_ = e.what();
   }

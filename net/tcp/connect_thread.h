@@ -36,12 +36,15 @@ class TIdConnectThread {
 
   // Empty unless the connect failed; the failure's message.
   const std::string& FailureText() const { return failure_text_; }
+  // The socket error number of that failure; 0 when it was none.
+  int32_t FailureError() const { return failure_error_; }
 
  private:
   void Execute();
 
   TIdSocketHandle* handle_;  // not owned
   std::string failure_text_;
+  int32_t failure_error_ = 0;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};
   std::mutex mu_;

@@ -220,7 +220,8 @@ void TIdIOHandlerSocket::ConnectWithTimeout(int32_t ATimeout) {
     thread.WaitFor();
     throw EIdConnectTimeout(res::kTcpConnectTimeout);
   }
-  if (!thread.FailureText().empty()) throw EIdConnectException(thread.FailureText());
+  if (!thread.FailureText().empty())
+    throw EIdConnectException(thread.FailureText(), thread.FailureError());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -39,62 +39,43 @@ thread_local int32_t t_last_error = 0;
 // What Windows reports for a failure it has no closer number for.
 constexpr int32_t kWsaSysCallFailure = 10107;
 
-int32_t ErrnoToWsa(int AErrno) {
-  switch (AErrno) {
-    case EINTR: return 10004;
-    case EBADF: return 10009;
-    case EACCES:
-    case EPERM: return 10013;
-    case EFAULT: return 10014;
-    case EINVAL: return 10022;
-    case EMFILE:
-    case ENFILE: return 10024;
-    case EAGAIN: return 10035;
+// errno values and the Windows numbers they translate to, in both directions: a socket error
+// travels in the Windows numbering, and its text for a person comes from the errno it stands
+// for (the first row of a number is its text's source).
+struct TErrnoRow {
+  int Errno;
+  int32_t Wsa;
+};
+constexpr TErrnoRow kErrnoTable[] = {
+    {EINTR, 10004}, {EBADF, 10009}, {EACCES, 10013}, {EPERM, 10013}, {EFAULT, 10014},
+    {EINVAL, 10022}, {EMFILE, 10024}, {ENFILE, 10024}, {EAGAIN, 10035},
 #if EWOULDBLOCK != EAGAIN
-    case EWOULDBLOCK: return 10035;
+    {EWOULDBLOCK, 10035},
 #endif
-    case EINPROGRESS: return 10036;
-    case EALREADY: return 10037;
-    case ENOTSOCK: return 10038;
-    case EDESTADDRREQ: return 10039;
-    case EMSGSIZE: return 10040;
-    case EPROTOTYPE: return 10041;
-    case ENOPROTOOPT: return 10042;
-    case EPROTONOSUPPORT: return 10043;
-    case ESOCKTNOSUPPORT: return 10044;
-    case EOPNOTSUPP: return 10045;
+    {EINPROGRESS, 10036}, {EALREADY, 10037}, {ENOTSOCK, 10038}, {EDESTADDRREQ, 10039},
+    {EMSGSIZE, 10040}, {EPROTOTYPE, 10041}, {ENOPROTOOPT, 10042}, {EPROTONOSUPPORT, 10043},
+    {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045},
 #if defined(ENOTSUP) && ENOTSUP != EOPNOTSUPP
-    case ENOTSUP: return 10045;
+    {ENOTSUP, 10045},
 #endif
-    case EPFNOSUPPORT: return 10046;
-    case EAFNOSUPPORT: return 10047;
-    case EADDRINUSE: return 10048;
-    case EADDRNOTAVAIL: return 10049;
-    case ENETDOWN: return 10050;
-    case ENETUNREACH: return 10051;
-    case ENETRESET: return 10052;
-    case ECONNABORTED: return 10053;
+    {EPFNOSUPPORT, 10046}, {EAFNOSUPPORT, 10047}, {EADDRINUSE, 10048}, {EADDRNOTAVAIL, 10049},
+    {ENETDOWN, 10050}, {ENETUNREACH, 10051}, {ENETRESET, 10052}, {ECONNABORTED, 10053},
 #ifdef EPROTO
-    case EPROTO: return 10053;
+    {EPROTO, 10053},
 #endif
-    case ECONNRESET: return 10054;
-    case ENOBUFS:
-    case ENOMEM: return 10055;
-    case EISCONN: return 10056;
-    case ENOTCONN: return 10057;
+    {ECONNRESET, 10054}, {ENOBUFS, 10055}, {ENOMEM, 10055}, {EISCONN, 10056},
+    {ENOTCONN, 10057},
     // Sending on a socket whose sending side is gone, by us or by the peer.
-    case ESHUTDOWN:
-    case EPIPE: return 10058;
-    case ETOOMANYREFS: return 10059;
-    case ETIMEDOUT: return 10060;
-    case ECONNREFUSED: return 10061;
-    case ELOOP: return 10062;
-    case ENAMETOOLONG: return 10063;
-    case EHOSTDOWN: return 10064;
-    case EHOSTUNREACH: return 10065;
-    case ENOTEMPTY: return 10066;
-    default: return kWsaSysCallFailure;
+    {ESHUTDOWN, 10058}, {EPIPE, 10058},
+    {ETOOMANYREFS, 10059}, {ETIMEDOUT, 10060}, {ECONNREFUSED, 10061}, {ELOOP, 10062},
+    {ENAMETOOLONG, 10063}, {EHOSTDOWN, 10064}, {EHOSTUNREACH, 10065}, {ENOTEMPTY, 10066},
+};
+
+int32_t ErrnoToWsa(int AErrno) {
+  for (const TErrnoRow& row : kErrnoTable) {
+    if (row.Errno == AErrno) return row.Wsa;
   }
+  return kWsaSysCallFailure;
 }
 
 int32_t ResolverToWsa(int ACode, int AErrno) {
@@ -805,6 +786,24 @@ void WSASetLastError(int32_t AError) { t_last_error = AError; }
 
 std::string SystemErrorText(uint32_t AErrorNumber) {
   return std::system_category().message(static_cast<int>(AErrorNumber));
+}
+
+std::string SocketErrorText(int32_t AErrorNumber) {
+  // The resolver's failures have texts of their own.
+  switch (AErrorNumber) {
+    case kWsaHostNotFound: return ::gai_strerror(EAI_NONAME);
+    case kWsaTryAgain: return ::gai_strerror(EAI_AGAIN);
+    case kWsaNoRecovery: return ::gai_strerror(EAI_FAIL);
+#ifdef EAI_NODATA
+    case kWsaNoData: return ::gai_strerror(EAI_NODATA);
+#endif
+    default: break;
+  }
+  for (const TErrnoRow& row : kErrnoTable) {
+    if (row.Wsa == AErrorNumber) return SystemErrorText(static_cast<uint32_t>(row.Errno));
+  }
+  // 10107 and numbers no errno stands for: what the system says about a failure as such.
+  return SystemErrorText(static_cast<uint32_t>(EIO));
 }
 
 void SetStubErrorHandler(TStubErrorHandler AHandler) { g_stub_error_handler = AHandler; }

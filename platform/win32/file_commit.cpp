@@ -10,18 +10,7 @@ namespace {
 using win32::Narrow;
 using win32::Widen;
 
-// The system's words for an error number, without the line break it ends with.
-std::string ErrorText(DWORD error) {
-  wchar_t* buffer = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = n > 0 && buffer != nullptr ? std::wstring(buffer, n) : std::wstring();
-  if (buffer != nullptr) ::LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
-    text.pop_back();
-  return text.empty() ? "error " + std::to_string(error) : Narrow(text);
-}
+std::string ErrorText(DWORD error) { return win32::ErrorMessage(error); }
 
 bool IsNameTaken(DWORD error) {
   return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;

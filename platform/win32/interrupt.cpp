@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/console.h"
 #include "platform/file_commit.h"
 
 namespace tavo::platform {
@@ -18,11 +19,8 @@ std::string g_message;
 std::string g_cleanup_file;
 std::atomic<bool> g_line_open{false};
 
-void WriteError(const std::string& text) {
-  DWORD written = 0;
-  ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()),
-              &written, nullptr);
-}
+// As characters on a console (the text may be German), as UTF-8 bytes elsewhere.
+void WriteError(const std::string& text) { WriteText(TStdStream::ssError, text); }
 
 BOOL WINAPI OnControl(DWORD event) {
   std::string message, file;

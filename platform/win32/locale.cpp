@@ -12,4 +12,11 @@ std::string GetLocaleAbbrevLangName() {
   return win32::Narrow(std::wstring(buffer));
 }
 
+std::string UserLanguage() {
+  wchar_t buffer[16] = {};
+  const LCID user = MAKELCID(::GetUserDefaultUILanguage(), SORT_DEFAULT);
+  if (::GetLocaleInfoW(user, LOCALE_SISO639LANGNAME, buffer, 15) == 0) return {};
+  return win32::Narrow(std::wstring(buffer));
+}
+
 }  // namespace tavo::platform

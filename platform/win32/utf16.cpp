@@ -22,6 +22,16 @@ std::string Narrow(const wchar_t* text, std::size_t length) {
 
 std::string Narrow(const std::wstring& text) { return Narrow(text.data(), text.size()); }
 
+std::string ErrorMessage(DWORD AError) {
+  wchar_t buffer[512] = {};
+  const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, AError, 0, buffer, 512, nullptr);
+  std::wstring text(buffer, length);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
+    text.pop_back();
+  return text.empty() ? "error " + std::to_string(AError) : Narrow(text);
+}
+
 HMODULE LoadSystemLibrary(const wchar_t* name) {
   HMODULE library = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   // The flag is unknown to a Windows 7 without its update KB2533623 (ERROR_INVALID_PARAMETER):

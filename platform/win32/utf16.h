@@ -15,6 +15,10 @@ std::wstring Widen(const std::string& text);
 std::string Narrow(const std::wstring& text);
 std::string Narrow(const wchar_t* text, std::size_t length);
 
+// The system's words for an error number (GetLastError's), without the line break it ends with;
+// "error N" when the system has none.
+std::string ErrorMessage(DWORD AError);
+
 // A library of the system's own folder: never one of that name beside the program or in the
 // current folder. Null on failure, with the system's error for GetLastError.
 HMODULE LoadSystemLibrary(const wchar_t* name);

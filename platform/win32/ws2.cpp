@@ -473,6 +473,11 @@ std::string SystemErrorText(uint32_t AErrorNumber) {
   return text;
 }
 
+std::string SocketErrorText(int32_t AErrorNumber) {
+  const std::string text = SystemErrorText(static_cast<uint32_t>(AErrorNumber));
+  return text.empty() ? "Winsock error " + std::to_string(AErrorNumber) : text;
+}
+
 void SetStubErrorHandler(TStubErrorHandler AHandler) { g_stub_error_handler.store(AHandler); }
 
 // Every Windows this program runs on belongs to the NT family. The hook is offered only when

@@ -174,6 +174,22 @@ def _retr_426(base):
     return Handler
 
 
+@fault("first-retr-426-after-part")
+def _first_retr_426(base):
+    # The first RETR of the server's life breaks off half-way (426); every later one is served
+    # as usual, restart markers included: a client that tries again can resume.
+    broken = []
+
+    class Handler(base):
+        def ftp_RETR(self, file):
+            if broken:
+                return base.ftp_RETR(self, file)
+            broken.append(file)
+            data = _read(file)
+            self.push_dtp_data(_PartThenFail(data[:len(data) // 2]), isproducer=True, cmd="RETR")
+    return Handler
+
+
 @fault("data-closed-early")
 def _data_closed_early(base):
     # Announces the size, sends a part, closes the data connection and reports success.

@@ -1,56 +1,43 @@
 #pragma once
-// What tavo-ftp writes to standard error: status lines, the one-line error, and the progress
-// meter. Every line is shown with its control characters escaped: server texts reach the
-// terminal only as text. (Passwords are kept out at their sources, never searched for.)
+// Where tavo-ftp's words go: standard error for status, trace, progress and error lines,
+// standard output for listings. Every line is shown with its control characters escaped, so
+// server texts reach a terminal only as text (passwords are kept out at their sources, never
+// searched for). A progress line redrawn in place is ended before any other line is written.
 
-#include <chrono>
-#include <cstdint>
-#include <cstdio>
 #include <string>
+#include <string_view>
+
+#include "platform/console.h"
 
 namespace tavo::tool {
 
 class Console {
  public:
-  explicit Console(std::FILE* out) : out_(out) {}
+  explicit Console(platform::TStdStream AStream);
+
   // One line; CR and LF inside the text become blanks, so a message is always one line, and
   // every other control character is escaped ("\x1b").
-  void Line(const std::string& text);
-  std::FILE* Stream() const { return out_; }
+  void Line(const std::string& AText);
+  // Redraws the open line (a progress meter) in place; AText is ours, not escaped.
+  void Redraw(const std::string& AText);
+  // Ends the open line, if there is one.
+  void EndLine();
+
+  bool IsTerminal() const { return terminal_; }
+  // The terminal's width, or 80 when it cannot say.
+  int Columns() const;
+  // Whether every write so far was taken (standard output to a closed pipe or full disk).
+  bool Failed() const { return failed_; }
+
+  // Text written as is (a listing line for a program that reads it).
+  void Write(std::string_view AText);
 
  private:
-  std::FILE* out_;
+  platform::TStdStream stream_;
+  bool terminal_;
+  bool line_open_ = false;
+  size_t open_width_ = 0;
+  bool failed_ = false;
 };
-
-// The progress meter: bytes, rate and, with a known size, a bar with percentage and time left,
-// redrawn in place on one line at most ten times a second.
-class Progress {
- public:
-  Progress(Console& console, bool enabled) : console_(console), enabled_(enabled) {}
-  // ATotal -1 when the size is unknown. AStart: bytes already there (a resumed file).
-  void Begin(int64_t ATotal, int64_t AStart);
-  void Update(int64_t ABytes);
-  // Draws the final state and ends the line.
-  void End();
-  // Whether the meter's line is open (an interrupt must end it first).
-  bool Running() const { return running_; }
-
- private:
-  void Draw(bool AFinal);
-
-  using Clock = std::chrono::steady_clock;
-  Console& console_;
-  bool enabled_;
-  bool running_ = false;
-  int64_t total_ = -1;
-  int64_t start_bytes_ = 0;
-  int64_t bytes_ = 0;
-  Clock::time_point started_;
-  Clock::time_point last_draw_;
-  size_t last_width_ = 0;
-};
-
-// 1536 -> "1.5 KiB"
-std::string HumanBytes(double ABytes);
 
 }  // namespace tavo::tool

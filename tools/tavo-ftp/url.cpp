@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "rtl/convert.h"
+#include "tools/tavo-ftp/messages.h"
 
 namespace tavo::tool {
 namespace {
@@ -14,7 +15,7 @@ int HexValue(char c) {
   return -1;
 }
 
-std::string PercentDecode(std::string_view s, const char* what) {
+std::string PercentDecode(std::string_view s) {
   std::string out;
   out.reserve(s.size());
   for (size_t i = 0; i < s.size(); ++i) {
@@ -22,12 +23,12 @@ std::string PercentDecode(std::string_view s, const char* what) {
     if (c == '%') {
       const int hi = i + 2 < s.size() ? HexValue(s[i + 1]) : -1;
       const int lo = i + 2 < s.size() ? HexValue(s[i + 2]) : -1;
-      if (hi < 0 || lo < 0) throw UrlError(std::string("broken percent escape in the ") + what);
+      if (hi < 0 || lo < 0) throw UrlError(msg::kUrlBrokenEscape.Text());
       c = static_cast<char>(hi * 16 + lo);
       i += 2;
     }
     if (c == '\r' || c == '\n' || c == '\0')
-      throw UrlError(std::string("line break or NUL in the ") + what);
+      throw UrlError(msg::kUrlLineBreak.Text());
     out += c;
   }
   return out;
@@ -40,16 +41,16 @@ namespace {
 FtpUrl Parse(const std::string& text, bool folder) {
   constexpr std::string_view kScheme = "ftp://";
   std::string_view rest(text);
-  if (rest.size() < kScheme.size()) throw UrlError("not an ftp:// address");
+  if (rest.size() < kScheme.size()) throw UrlError(msg::kUrlNotFtp.Text());
   for (size_t i = 0; i < kScheme.size(); ++i) {
     const char c = rest[i];
     const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    if (lower != kScheme[i]) throw UrlError("not an ftp:// address");
+    if (lower != kScheme[i]) throw UrlError(msg::kUrlNotFtp.Text());
   }
   rest.remove_prefix(kScheme.size());
 
   const size_t slash = rest.find('/');
-  if (slash == std::string_view::npos && !folder) throw UrlError("no file name in the address");
+  if (slash == std::string_view::npos && !folder) throw UrlError(msg::kUrlNoFile.Text());
   std::string_view authority = rest.substr(0, slash);
   std::string_view path = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
 
@@ -59,9 +60,11 @@ FtpUrl Parse(const std::string& text, bool folder) {
   if (at != std::string_view::npos) {
     const std::string_view userinfo = authority.substr(0, at);
     const size_t colon = userinfo.find(':');
-    url.user = PercentDecode(userinfo.substr(0, colon), "user name");
-    if (colon != std::string_view::npos)
-      url.password = PercentDecode(userinfo.substr(colon + 1), "password");
+    url.user = PercentDecode(userinfo.substr(0, colon));
+    if (colon != std::string_view::npos) {
+      url.password = PercentDecode(userinfo.substr(colon + 1));
+      url.has_password = true;
+    }
     url.has_user = true;
     authority.remove_prefix(at + 1);
   }
@@ -72,25 +75,25 @@ FtpUrl Parse(const std::string& text, bool folder) {
     const std::string_view digits = authority.substr(colon + 1);
     if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos ||
         !rtl::TryStrToInt(digits, port) || port < 1 || port > 65535)
-      throw UrlError("the port must be a number from 1 to 65535");
+      throw UrlError(msg::kUrlPort.Text());
     url.port = port;
   }
-  if (host.empty()) throw UrlError("no host in the address");
+  if (host.empty()) throw UrlError(msg::kUrlNoHost.Text());
   if (host.find_first_of("[]%\r\n\t ") != std::string_view::npos || host.find('\0') != std::string_view::npos)
-    throw UrlError("the host must be a name or an IPv4 address");
+    throw UrlError(msg::kUrlHost.Text());
   url.host = std::string(host);
 
   if (folder) {
     if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-    url.directory = PercentDecode(path, "path");
+    url.directory = PercentDecode(path);
     return url;
   }
   const size_t last = path.rfind('/');
   const std::string_view dir = last == std::string_view::npos ? std::string_view() : path.substr(0, last);
   const std::string_view file = last == std::string_view::npos ? path : path.substr(last + 1);
-  url.directory = PercentDecode(dir, "path");
-  url.file = PercentDecode(file, "path");
-  if (url.file.empty()) throw UrlError("no file name in the address");
+  url.directory = PercentDecode(dir);
+  url.file = PercentDecode(file);
+  if (url.file.empty()) throw UrlError(msg::kUrlNoFile.Text());
   return url;
 }
 
@@ -102,7 +105,7 @@ FtpUrl ParseFtpFolderUrl(const std::string& text) { return Parse(text, true); }
 std::string DefaultDestination(const FtpUrl& url) {
   const std::string& name = url.file;
   if (name == "." || name == ".." || name.find_first_of("/\\") != std::string::npos)
-    throw UrlError("the file name cannot name a local file; give DEST");
+    throw UrlError(msg::kUrlNoLocalName.Text());
   return name;
 }
 

@@ -13,6 +13,7 @@ struct FtpUrl {
   std::string user;  // empty: anonymous login
   std::string password;
   bool has_user = false;
+  bool has_password = false;  // a ":" after the user, even with nothing behind it
   std::string host;
   int32_t port = 21;
   std::string directory;  // empty: stay in the login folder

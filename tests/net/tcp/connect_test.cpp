@@ -135,12 +135,13 @@ TEST(TcpConnect, RefusedConnectRaisesTheSocketErrorDirectlyOrFromTheThread) {
   }
   EXPECT_FALSE(client.Connected());
 
-  // The connect thread's failure comes back as its own exception with the same text.
+  // The connect thread's failure comes back as its own exception with the same text and number.
   try {
     client.Connect(500);
     FAIL() << "connected to a closed port";
   } catch (const EIdConnectException& e) {
     EXPECT_STREQ(e.what(), "Socket-Fehler # 10061\r\nVerbindung abgelehnt.");
+    EXPECT_EQ(e.LastError(), 10061);
   }
 
   // The kept handler serves the next connect.
