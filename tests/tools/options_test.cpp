@@ -43,6 +43,16 @@ TEST(TavoFtpOptions, EachCommandLineAsksForWhatItSays) {
          EXPECT_EQ(p.options.urls[0].file, "a.bin");
          EXPECT_EQ(p.options.connect_timeout_ms, 30000);
          EXPECT_TRUE(p.options.netrc);
+         EXPECT_EQ(p.options.family, net::afAny);
+         EXPECT_TRUE(p.options.epsv && p.options.eprt);
+       }},
+      {{"-6", "--no-epsv", "--no-eprt", kA}, [](const ParsedCommandLine& p) {
+         EXPECT_EQ(p.options.family, net::afIPv6);
+         EXPECT_FALSE(p.options.epsv || p.options.eprt);
+       }},
+      {{"ls", "--list", "-4", "ftp://h/"}, [](const ParsedCommandLine& p) {
+         EXPECT_EQ(p.options.family, net::afIPv4);
+         EXPECT_TRUE(p.options.force_list);
        }},
       {{"get", kA, kB}, urls(2)},
       {{"get", "-o", "x.bin", kA, "-o", "y.bin", kB}, [](const ParsedCommandLine& p) {
@@ -105,6 +115,7 @@ TEST(TavoFtpOptions, EachCommandLineAsksForWhatItSays) {
       {{kA, "--retry"}, "missing value for --retry"},
       {{"ls", "--resume", "ftp://h/"}, "--resume belongs to get"},
       {{"get", "--raw", kA}, "--raw belongs to ls"},
+      {{"get", "--list", kA}, "--list belongs to ls"},
       {{"ls", "ftp://h/", "ftp://h/x/"}, "too many arguments"},
       {{"-o", "x", "-o", "y", kA}, "more -o than URLs"},
       {{"-o", "x", kA, "dest"}, "DEST or -o"},

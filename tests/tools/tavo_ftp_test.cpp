@@ -242,7 +242,7 @@ TEST_F(TavoFtpCommand, EndToEnd) {
       {"the dialogue and every status, the password masked", get({"-v"}, kUpdater), 0,
        all({err_has("Connecting to 127.0.0.1.\nConnected.\n< 220 "), err_has("> USER tech\n< 331 "),
             err_has("> PASS ***\n< 230 "), err_has("Connection established\n> CWD Software/111_85_272\n"),
-            err_has("Starting the FTP transfer\n> PASV\n"),
+            err_has("Starting the FTP transfer\n> EPSV\n< 229 "),
             err_has("\nTransfer complete\n"), err_has("> QUIT\n< 221 "), err_has("Disconnecting.\nDisconnected.\n")})},
       {"resume onto a DEST larger than the server's file", get({"--resume"}, kUpdater), 3,
        all({err_has("larger than the file on the server"), file_is(payload + "more")}), payload + "more"},
@@ -370,9 +370,10 @@ TEST_F(TavoFtpCommand, EndToEnd) {
   }
 }
 
-// ls prints one line per entry: kind, size, time, name, and the target of a link.
+// ls prints one line per entry: kind, size, time, name, and the target of a link. It reads
+// MLSD where the server offers it (as pyftpdlib does), the text of LIST where asked to.
 TEST_F(TavoFtpCommand, LsListsAFolder) {
-  const ProgramResult r = TavoFtp({"ls", Url("list/")});
+  const ProgramResult r = TavoFtp({"ls", "--list", Url("list/")});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   const std::regex entry(R"(^([-dl]) +(\d+) (\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d) (.*)$)");
   std::vector<std::string> entries;
@@ -386,7 +387,7 @@ TEST_F(TavoFtpCommand, LsListsAFolder) {
   EXPECT_EQ(entries, (std::vector<std::string>{"- 2 two  blanks.txt", "- 5 file.txt",
                                                "d a folder", "l 8 link -> file.txt"}));
 
-  const ProgramResult raw = TavoFtp({"ls", "--raw", Url("list")});
+  const ProgramResult raw = TavoFtp({"ls", "--raw", "--list", Url("list")});
   EXPECT_EQ(raw.exit_code, 0);
   EXPECT_NE(raw.out.find(" two  blanks.txt\n"), std::string::npos) << raw.out;
   EXPECT_NE(raw.out.find("rwx"), std::string::npos) << raw.out;
@@ -399,6 +400,13 @@ TEST_F(TavoFtpCommand, LsListsAFolder) {
   for (std::string line; std::getline(one_lines, line);) names_only.push_back(line);
   std::sort(names_only.begin(), names_only.end());
   EXPECT_EQ(names_only, (std::vector<std::string>{"a folder", "file.txt", "link", "two  blanks.txt"}));
+  // By MLSD a link is what it points to (pyftpdlib follows it); the lines are its facts.
+  const ProgramResult machine = TavoFtp({"ls", "-v", Url("list")});
+  EXPECT_NE(machine.err.find("> MLSD\n"), std::string::npos) << machine.err;
+  EXPECT_NE(machine.out.find(" 5 "), std::string::npos) << machine.out;
+  for (const char* name : {" file.txt\n", " two  blanks.txt\n", " a folder\n", " link\n"})
+    EXPECT_NE(machine.out.find(name), std::string::npos) << name << machine.out;
+  EXPECT_NE(TavoFtp({"ls", "--raw", Url("list")}).out.find("type=dir;"), std::string::npos);
   EXPECT_EQ(TavoFtp({"ls", "--format", "csv", Url("list")}).exit_code, 2);
   EXPECT_EQ(TavoFtp({"ls", Url("no-such-folder")}).exit_code, 5);
 }
@@ -450,7 +458,32 @@ TEST_F(TavoFtpCommand, ThroughSocksProxies) {
   }
 }
 
-// A server that reports the transfer as aborted: the tool fails even though bytes arrived.
+// A server on ::1 by its bracketed literal: get by EPSV, by EPRT in active mode, and ls by MLSD;
+// -4 cannot reach it.
+TEST(TavoFtpIPv6, ReachesAServerByItsLiteral) {
+  if (!testsupport::HasIPv6Loopback()) GTEST_SKIP() << "this machine has no ::1";
+  testsupport::PyFtpdOptions options = ServerOptions("");
+  options.host = "::1";
+  const testsupport::PyFtpd server(options);
+  ServeUpdater(server);
+  const std::string url = std::string("ftp://tech:") + kEncodedPassword + "@[::1]:" + std::to_string(server.Port()) + "/";
+  test::ScratchDir d;
+  for (const char* mode : {"--epsv", "--active"}) {
+    const ProgramResult r = TavoFtp({"get", "-v", mode, url + kUpdater, d / "u.exe"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find(std::string(mode) == "--active" ? "> EPRT |2|::1|" : "> EPSV\n"), std::string::npos) << r.err;
+    EXPECT_TRUE(test::ReadFile(d / "u.exe") == Payload()) << mode;
+  }
+  const ProgramResult ls = TavoFtp({"ls", "-1", url + "Software/111_85_272"});
+  EXPECT_EQ(ls.exit_code, 0) << ls.err;
+  EXPECT_EQ(ls.out, "u.exe\n");
+  const ProgramResult v4 = TavoFtp({"get", "-4", url + kUpdater, d / "v4"});
+  EXPECT_EQ(v4.exit_code, 7) << v4.err;
+  EXPECT_NE(v4.err.find("[::1]:" + std::to_string(server.Port())), std::string::npos) << v4.err;
+}
+
+// A server that reports the transfer as aborted: the tool fails even though bytes arrived. The
+// server knows neither FEAT nor EPSV: the tool goes on without them, with PASV.
 TEST(TavoFtpAbortedTransfer, IsAFailure) {
   testsupport::ScriptedPeer peer;
   peer.Send("220 ready\r\n")
@@ -461,7 +494,11 @@ TEST(TavoFtpAbortedTransfer, IsAFailure) {
       .ExpectLine("TYPE I")
       .Send("200 ok\r\n")
       .ExpectLine("SYST")
-      .Send("215 UNIX\r\n");
+      .Send("215 UNIX\r\n")
+      .ExpectLine("FEAT")
+      .Send("502 unknown\r\n")
+      .ExpectLine("EPSV")
+      .Send("500 unknown\r\n");
   net::ftptest::ScriptPassiveTransfer(peer, "RETR f", "part", 1, "150 ok\r\n",
                                       "426 Connection closed; transfer aborted.\r\n226 ok\r\n");
   peer.ReadUntilClose();

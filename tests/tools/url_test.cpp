@@ -28,6 +28,8 @@ TEST(FtpUrl, PartsAreSplitAndDecoded) {
        true, "127.0.0.1", 21, "Software/111_85_272", "CP210xRuntime.dll"},
       {"ftp://u:p@ss@h/f", "u", "p@ss", true, "h", 21, "", "f"},  // the last @ ends the login
       {"ftp://h//abs/dir/f%20name", "", "", false, "h", 21, "/abs/dir", "f name"},
+      {"ftp://u@[::1]:2121/d/f", "u", "", true, "::1", 2121, "d", "f"},
+      {"ftp://[2001:db8::10.0.0.1]/f", "", "", false, "2001:db8::10.0.0.1", 21, "", "f"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.text);
@@ -45,7 +47,8 @@ TEST(FtpUrl, PartsAreSplitAndDecoded) {
 TEST(FtpUrl, UnusableAddressesAreRefusedWithoutRepeatingThem) {
   const std::vector<std::string> refused = {
       "http://h/f", "ftp:/h/f", "ftp://h", "ftp://h/", "ftp://h/dir/", "ftp:///f",
-      "ftp://h:0/f", "ftp://h:65536/f", "ftp://h:x/f", "ftp://h:/f", "ftp://[::1]/f",
+      "ftp://h:0/f", "ftp://h:65536/f", "ftp://h:x/f", "ftp://h:/f", "ftp://::1/f", "ftp://[::1/f",
+      "ftp://[::1]x/f", "ftp://[fe80::1%25eth0]/f", "ftp://[h]/f", "ftp://[]/f",
       "ftp://h/f%0D%0ADELE%20x", "ftp://h/f\r\nDELE x", "ftp://u:p%0A@h/f", "ftp://h/f%00",
       "ftp://h/f%4", "ftp://h/f%zz", "ftp://secret:pw@h/", ""};
   for (const std::string& text : refused) {
@@ -69,6 +72,11 @@ TEST(FtpUrl, AFolderToListIsTheWholePath) {
     EXPECT_EQ(u.file, "") << text;
   }
   EXPECT_THROW(ParseFtpFolderUrl("ftp://h/a%0D%0AQUIT/"), UrlError);
+}
+
+TEST(FtpUrl, ServersAreShownWithIPv6LiteralsInBrackets) {
+  EXPECT_EQ(ServerText(ParseFtpUrl("ftp://[::1]:2121/f")), "[::1]:2121");
+  EXPECT_EQ(ServerText(ParseFtpUrl("ftp://h/f")), "h:21");
 }
 
 TEST(FtpUrl, DefaultDestinationIsTheFileNameUnlessItNamesAFolder) {

@@ -18,6 +18,9 @@
 namespace tavo::tool {
 namespace {
 
+// A server that offers MLST offers MLSD with it: FEAT names the one only.
+constexpr const char kMlst[] = "MLST";
+
 // "2026-12-07T22:26:00", or "-" for an entry without a date.
 std::string IsoTime(rtl::TDateTime value) {
   rtl::TDateTimeParts p;
@@ -69,7 +72,12 @@ int RunLs(const Options& o, Console& err) {
     session.Open();
     session.EnterFolder(url.directory);
     session.SetStep(TStep::stList);
-    session.Ftp().List();
+    // MLSD where the server offers it: exact sizes and times in UTC, no text to guess at. A
+    // format forced by --format is one of LIST's.
+    if (!o.force_list && !o.format && session.Ftp().SupportsFeature(kMlst))
+      session.Ftp().MachineList();
+    else
+      session.Ftp().List();
     if (session.Aborted())
       throw ToolError(kFailure, rtl::Format(msg::kCannotList, {url.directory,
                                                                session.Subject("").server,

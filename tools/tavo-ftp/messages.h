@@ -100,7 +100,8 @@ inline constexpr TText kUrlNotFtp{"keine ftp://-Adresse", "not an ftp:// address
 inline constexpr TText kUrlNoFile{"kein Dateiname in der Adresse", "no file name in the address"};
 inline constexpr TText kUrlNoHost{"kein Host in der Adresse", "no host in the address"};
 inline constexpr TText kUrlPort{"der Port muss eine Zahl von 1 bis 65535 sein", "the port must be a number from 1 to 65535"};
-inline constexpr TText kUrlHost{"der Host muss ein Name oder eine IPv4-Adresse sein", "the host must be a name or an IPv4 address"};
+inline constexpr TText kUrlHost{"der Host muss ein Name, eine IPv4-Adresse oder eine IPv6-Adresse in eckigen Klammern sein",
+                                "the host must be a name, an IPv4 address or an IPv6 address in brackets"};
 inline constexpr TText kUrlBrokenEscape{"fehlerhafte Prozent-Kodierung in der Adresse", "broken percent escape in the address"};
 inline constexpr TText kUrlLineBreak{"Zeilenumbruch oder NUL in der Adresse", "line break or NUL in the address"};
 inline constexpr TText kUrlNoLocalName{"der Dateiname taugt nicht als lokale Datei; ZIEL angeben", "the file name cannot name a local file; give DEST"};

@@ -36,9 +36,13 @@ struct Options {
   // ls
   bool raw = false;
   bool names_only = false;
+  bool force_list = false;  // LIST even where the server offers MLSD
   std::optional<net::TIdFTPListFormat> format;
   // the session
   bool active = false;
+  net::TIdAddressFamily family = net::afAny;
+  bool epsv = true;
+  bool eprt = true;
   bool ascii = false;
   bool trust_pasv_address = false;
   bool allow_foreign_data_peer = false;

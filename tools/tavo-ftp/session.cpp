@@ -49,6 +49,13 @@ Session::Session(const Options& o, const FtpUrl& AServer, const Login& ALogin, C
   ftp_.SetUsername(ALogin.user);
   ftp_.SetPassword(ALogin.password);
   ftp_.SetPassive(!o.active);
+  // Unlike the launcher, a tool for any server speaks FTP as servers do today: either address
+  // family, EPSV and EPRT first (each falls back once where refused), names in UTF-8 where the
+  // server offers it.
+  ftp_.SetAddressFamily(o.family);
+  ftp_.SetUseEPSV(o.epsv);
+  ftp_.SetUseEPRT(o.eprt);
+  ftp_.SetUseUTF8(true);
   ftp_.SetTrustPasvAddress(o.trust_pasv_address);
   ftp_.SetAllowForeignDataPeer(o.allow_foreign_data_peer);
   ftp_.SetReadTimeout(o.read_timeout_ms);
@@ -185,7 +192,7 @@ void Session::Close() {
 StepSubject Session::Subject(const std::string& APath) const { return {server_, user_, APath}; }
 
 StepSubject Session::SubjectBeforeConnect(const FtpUrl& AServer, const Login& ALogin) {
-  return {AServer.host + ":" + std::to_string(AServer.port), ALogin.user, ""};
+  return {ServerText(AServer), ALogin.user, ""};
 }
 
 void Session::ResetTransferState() {

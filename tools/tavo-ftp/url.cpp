@@ -68,8 +68,15 @@ FtpUrl Parse(const std::string& text, bool folder) {
     url.has_user = true;
     authority.remove_prefix(at + 1);
   }
-  const size_t colon = authority.rfind(':');
-  std::string_view host = authority.substr(0, colon);
+  // An IPv6 literal stands in brackets, so that its colons are not taken for the port's.
+  const bool bracketed = !authority.empty() && authority.front() == '[';
+  const size_t close = bracketed ? authority.find(']') : std::string_view::npos;
+  if (bracketed && close == std::string_view::npos) throw UrlError(msg::kUrlHost.Text());
+  const size_t colon = bracketed ? (close + 1 < authority.size() ? close + 1 : std::string_view::npos)
+                                 : authority.rfind(':');
+  if (bracketed && colon != std::string_view::npos && authority[colon] != ':')
+    throw UrlError(msg::kUrlHost.Text());
+  std::string_view host = bracketed ? authority.substr(1, close - 1) : authority.substr(0, colon);
   if (colon != std::string_view::npos) {
     int32_t port = 0;
     const std::string_view digits = authority.substr(colon + 1);
@@ -79,7 +86,12 @@ FtpUrl Parse(const std::string& text, bool folder) {
     url.port = port;
   }
   if (host.empty()) throw UrlError(msg::kUrlNoHost.Text());
-  if (host.find_first_of("[]%\r\n\t ") != std::string_view::npos || host.find('\0') != std::string_view::npos)
+  // In brackets an IPv6 address (hex groups, colons, an IPv4 tail; no zone), else a name or a
+  // dotted address.
+  if (bracketed ? host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string_view::npos ||
+                      host.find(':') == std::string_view::npos
+                : host.find_first_of("[]:%\r\n\t ") != std::string_view::npos ||
+                      host.find('\0') != std::string_view::npos)
     throw UrlError(msg::kUrlHost.Text());
   url.host = std::string(host);
 
@@ -101,6 +113,11 @@ FtpUrl Parse(const std::string& text, bool folder) {
 
 FtpUrl ParseFtpUrl(const std::string& text) { return Parse(text, false); }
 FtpUrl ParseFtpFolderUrl(const std::string& text) { return Parse(text, true); }
+
+std::string ServerText(const FtpUrl& url) {
+  const bool v6 = url.host.find(':') != std::string::npos;
+  return (v6 ? "[" + url.host + "]" : url.host) + ":" + std::to_string(url.port);
+}
 
 std::string DefaultDestination(const FtpUrl& url) {
   const std::string& name = url.file;

@@ -14,7 +14,7 @@ struct FtpUrl {
   std::string password;
   bool has_user = false;
   bool has_password = false;  // a ":" after the user, even with nothing behind it
-  std::string host;
+  std::string host;  // an IPv6 literal without its brackets
   int32_t port = 21;
   std::string directory;  // empty: stay in the login folder
   std::string file;       // never empty
@@ -38,5 +38,8 @@ FtpUrl ParseFtpFolderUrl(const std::string& text);
 // The file name a download is stored under by default: the URL's file name, refused when it
 // names a folder ("." or "..") or holds a path separator.
 std::string DefaultDestination(const FtpUrl& url);
+
+// "host:port" as messages show a server: "[::1]:2121" for an IPv6 literal.
+std::string ServerText(const FtpUrl& url);
 
 }  // namespace tavo::tool
