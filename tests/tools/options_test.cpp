@@ -50,6 +50,10 @@ TEST(TavoFtpOptions, EachCommandLineAsksForWhatItSays) {
          EXPECT_EQ(p.options.family, net::afIPv6);
          EXPECT_FALSE(p.options.epsv || p.options.eprt);
        }},
+      {{"--socks5", "[::1]:1081", kA}, [](const ParsedCommandLine& p) {
+         EXPECT_EQ(p.options.socks_host, "[::1]");
+         EXPECT_EQ(p.options.socks_port, 1081);
+       }},
       {{"ls", "--list", "-4", "ftp://h/"}, [](const ParsedCommandLine& p) {
          EXPECT_EQ(p.options.family, net::afIPv4);
          EXPECT_TRUE(p.options.force_list);

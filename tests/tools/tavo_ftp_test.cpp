@@ -482,6 +482,17 @@ TEST(TavoFtpIPv6, ReachesAServerByItsLiteral) {
   EXPECT_NE(v4.err.find("[::1]:" + std::to_string(server.Port())), std::string::npos) << v4.err;
 }
 
+// --max-time bounds ls as well, even where the server stops answering and no read time-out is set.
+TEST(TavoFtpMaxTime, BoundsALsToo) {
+  testsupport::ScriptedPeer peer;
+  peer.Send("220 ready\r\n").ExpectLine("USER anonymous").ReadUntilClose();
+  peer.Start();
+  const ProgramResult r = TavoFtp({"ls", "--no-netrc", "--max-time", "1", "--read-timeout", "0",
+                                   "ftp://127.0.0.1:" + std::to_string(peer.Port()) + "/"});
+  EXPECT_EQ(r.exit_code, 6) << r.err;
+  EXPECT_NE(r.err.find("the run took longer than --max-time 1 s"), std::string::npos) << r.err;
+}
+
 // A server that reports the transfer as aborted: the tool fails even though bytes arrived. The
 // server knows neither FEAT nor EPSV: the tool goes on without them, with PASV.
 TEST(TavoFtpAbortedTransfer, IsAFailure) {
@@ -602,9 +613,9 @@ TEST_F(TavoFtpCommand, ControlCharactersFromTheServerAreShownEscaped) {
   const ProgramResult refused =
       TavoFtp({"ls", "--no-netrc", "ftp://127.0.0.1:" + std::to_string(peer.Port()) + "/"});
   EXPECT_NE(refused.err.find("530 No\\x1b[2J access\\x9b."), std::string::npos) << refused.err;
-  const ProgramResult ls = TavoFtp({"ls", Url("evil/")});
+  const ProgramResult ls = TavoFtp({"ls", "--list", Url("evil/")});
   EXPECT_NE(ls.out.find(" evil\\x1b]0;owned\\x07 -> file.txt\n"), std::string::npos) << ls.out;
-  const ProgramResult raw = TavoFtp({"ls", "--raw", Url("evil/")});
+  const ProgramResult raw = TavoFtp({"ls", "--raw", "--list", Url("evil/")});
   EXPECT_NE(raw.out.find(" evil\x1b]0;owned\x07 -> file.txt\n"), std::string::npos) << raw.out;
   for (const std::string& text : {refused.err, ls.out}) EXPECT_EQ(text.find('\x1b'), std::string::npos);
 }

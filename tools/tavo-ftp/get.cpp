@@ -377,6 +377,8 @@ void GetCommand::Fetch(Session& session, const Job& job, JobState& state) {
       total = ftp.RemoteSize(job.url.file);
     } catch (const net::EIdProtocolReplyError&) {
       total = -1;  // a server that refuses SIZE still sends the file
+    } catch (const net::EIdFTPReplyFormatError&) {
+      total = -1;  // and one that garbles its answer too: the size only feeds the progress
     }
   }
   CountingStream counted(*stream, progress_, guard_);

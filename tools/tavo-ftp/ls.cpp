@@ -11,6 +11,7 @@
 #include "tools/tavo-ftp/commands.h"
 #include "tools/tavo-ftp/credentials.h"
 #include "tools/tavo-ftp/errors.h"
+#include "tools/tavo-ftp/limits.h"
 #include "tools/tavo-ftp/messages.h"
 #include "tools/tavo-ftp/session.h"
 #include "tools/tavo-ftp/text.h"
@@ -61,6 +62,8 @@ int RunLs(const Options& o, Console& err) {
     err.Line(std::string("tavo-ftp: ") + e.what());
     return e.Code();
   }
+  // --max-time bounds a listing as it bounds a download (the other bounds are about transfers).
+  TransferGuard guard(o);
   Session session(o, url, login, err, false);
   if (o.format) {
     session.Ftp().SetOnCheckListFormat(

@@ -58,7 +58,11 @@ int64_t Bytes(const char* option, const std::string& text) {
 void HostPort(const char* option, const std::string& text, std::string& host, int32_t& port) {
   // The host is shown (statuses, errors); a login written into it would be shown with it.
   if (text.find('@') != std::string::npos) Usage(msg::kUsageProxyLogin, {option});
-  const size_t colon = text.rfind(':');
+  // An IPv6 literal stands in brackets ("[::1]:1080"), which the connect takes as they are.
+  const size_t close = !text.empty() && text.front() == '[' ? text.find(']') : std::string::npos;
+  const size_t colon = close != std::string::npos ? text.find(':', close) : text.rfind(':');
+  if (close != std::string::npos && close + 1 < text.size() && colon != close + 1)
+    Usage(msg::kUsageHostPort, {option});
   host = text.substr(0, colon);
   if (colon != std::string::npos &&
       (!rtl::TryStrToInt(text.substr(colon + 1), port) || port < 1 || port > 65535))
