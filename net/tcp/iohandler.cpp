@@ -4,7 +4,7 @@
 #include <chrono>
 #include <vector>
 
-#include "net/socks/socks_info.h"
+#include "net/tcp/socks_info.h"
 #include "net/stack/exceptions.h"
 #include "net/stack/socket_handle.h"
 #include "net/stack/stack.h"
