@@ -190,7 +190,7 @@ class TIdFTP : public TIdTCPClient {
   const TIdOnParseCustomListFormat& OnParseCustomListFormat();
   void SetOnParseCustomListFormat(TIdOnParseCustomListFormat v);
 
-  // --- virtual operations added by the FTP client, in slot order ---------------------------
+  // --- virtual operations of the FTP client: what a subclass may override --------------------
   // Raises OnAfterGet for a finished retrieval into a stream.
   virtual void DoAfterGet(rtl::TStream*& VStream);
   // Sends ABOR (its reply is left to the transfer) and closes the data connection.

@@ -21,7 +21,8 @@ class TIdSocketHandle : public rtl::TPersistent {
   TIdSocketHandle(const TIdSocketHandle&) = delete;
   TIdSocketHandle& operator=(const TIdSocketHandle&) = delete;
 
-  // Slot order after the collection item's: CloseSocket, Connect, RecvFrom.
+  // Virtual beyond the collection item's, so a test can watch or fake them: CloseSocket,
+  // Connect, RecvFrom.
   // Only when Allocated: stop sending, close; results ignored.
   virtual void CloseSocket();
   // Connects to PeerIP:PeerPort; on success refreshes both bindings. The platform result is

@@ -71,7 +71,8 @@ class TIdStack {
   TIdStack(const TIdStack&) = delete;
   TIdStack& operator=(const TIdStack&) = delete;
 
-  // Slot order matters to subclasses; keep it.
+  // The operations every stack implements, numbered so that a discussion or a log can name one
+  // briefly; a new operation takes the next number.
   virtual void FillLocalAddresses() = 0;                  // 0
   virtual std::string LocalAddress() = 0;                 // 1
   virtual const rtl::TStringList& LocalAddresses() = 0;   // 2
@@ -159,7 +160,7 @@ class TIdStack {
 
  private:
   void SetLastError(int32_t AErrorNumber);
-  // Tells this stack's per-thread errors from those a former stack left on the same thread.
+  // Tells this stack's per-thread errors from those a stack freed before left on the same thread.
   const uint64_t serial_;
 };
 

@@ -21,7 +21,8 @@ class TIdIOHandler : public TIdComponent {
   explicit TIdIOHandler(rtl::TComponent* AOwner = nullptr) : TIdComponent(AOwner) {}
   ~TIdIOHandler() override;
 
-  // Slot order: Accepted, Close, ConnectTo, Connected, Open, WaitReadable, Recv, Send.
+  // Virtual, so a handler for another transport (TLS) can take each over: Accepted, Close,
+  // ConnectTo, Connected, Open, WaitReadable, Recv, Send.
   virtual void Accepted() {}
   virtual void Close() {}
   virtual void ConnectTo(const std::string& AHost, int32_t APort, const std::string& ABoundIP,
