@@ -46,7 +46,7 @@ class TIdSocketHandle : public rtl::TPersistent {
   // Makes an open socket that the caller kept aside (a listener that Accept replaced) this
   // handle's again, closing whatever the handle held; the local binding is read anew.
   void Attach(TIdStackSocketHandle ASocket);
-  // True when data (or the peer's close) can be read within AMSec ms (IdTimeoutInfinite: no
+  // True when data (or the peer's close) can be read within AMSec ms (TimeoutInfinite: no
   // limit). Raises EIdConnClosedGracefully when no socket is open.
   bool WaitReadable(int32_t AMSec);
   int32_t Recv(void* ABuffer, int32_t ABufferLength, int32_t AFlags = 0);

@@ -40,8 +40,10 @@ constexpr int32_t Id_SD_Recv = 0;
 constexpr int32_t Id_SD_Send = 1;
 constexpr int32_t Id_SD_Both = 2;
 constexpr int32_t Id_SOCKETS_PER_SET = 64;
-// Time-out meaning "wait without limit" for Select and WaitReadable.
-constexpr int32_t IdTimeoutInfinite = -2;
+// Time-out values shared by the whole network library, in milliseconds, from Select and
+// WaitReadable up to the FTP client.
+inline constexpr int32_t TimeoutDefault = -1;   // use the configured default
+inline constexpr int32_t TimeoutInfinite = -2;  // wait without limit
 
 // Error numbers callers tolerate by name.
 // 995 is Windows' "operation aborted": what a blocked call returns when its socket is closed
@@ -99,7 +101,7 @@ class TIdStack {
                        int32_t AFlags) = 0;                                                // 18
   virtual int32_t RecvFrom(TIdStackSocketHandle ASocket, void* ABuffer, int32_t ALength,
                            int32_t AFlags, std::string& AIP, int32_t& APort) = 0;          // 19
-  // Each list may be null. ATimeout in ms; IdTimeoutInfinite waits without limit.
+  // Each list may be null. ATimeout in ms; TimeoutInfinite waits without limit.
   virtual int32_t Select(TIdSocketList* ARead, TIdSocketList* AWrite, TIdSocketList* AErrors,
                          int32_t ATimeout) = 0;                                            // 20
   virtual int32_t Send(TIdStackSocketHandle ASocket, const void* ABuffer,

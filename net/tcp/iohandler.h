@@ -26,7 +26,7 @@ class TIdIOHandler : public TIdComponent {
   virtual void Accepted() {}
   virtual void Close() {}
   virtual void ConnectTo(const std::string& AHost, int32_t APort, const std::string& ABoundIP,
-                         int32_t ABoundPort, int32_t ABoundPortMin, int32_t ABoundPortMax,
+                         int32_t ABoundPort, int32_t ABoundPortLow, int32_t ABoundPortHigh,
                          int32_t ATimeout);
   virtual bool Connected() = 0;
   virtual void Open() {}
@@ -45,7 +45,7 @@ class TIdIOHandlerSocket : public TIdIOHandler {
 
   void Close() override;
   void ConnectTo(const std::string& AHost, int32_t APort, const std::string& ABoundIP,
-                 int32_t ABoundPort, int32_t ABoundPortMin, int32_t ABoundPortMax,
+                 int32_t ABoundPort, int32_t ABoundPortLow, int32_t ABoundPortHigh,
                  int32_t ATimeout) override;
   bool Connected() override;
   // Creates the socket handle on first use; afterwards clears it, local binding included.
@@ -79,8 +79,8 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   struct TBinding {
     std::string IP;
     int32_t Port;
-    int32_t PortMin;
-    int32_t PortMax;
+    int32_t PortLow;
+    int32_t PortHigh;
   };
   // Tries each address of AHost of the allowed families in turn (see AddressFamily).
   void ConnectToAny(const std::string& AHost, int32_t APort, const TBinding& ABinding,
