@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "net/ftp/listing.h"
 #include "net/stack/exceptions.h"
@@ -182,6 +183,8 @@ class TIdFTP : public TIdTCPClient {
   static constexpr int64_t kMaxListingBytes = int64_t{256} << 20;
   // Far more entries than real folders served over FTP hold; each one kept costs memory.
   static constexpr int32_t kMaxListingLines = 1000000;
+  // AText cut into lines as List and MachineList keep a listing, under the same bounds.
+  static void SplitListing(std::string_view AText, rtl::TPackedLines& ALines);
   // The entries of ListLines, built on first use: OnCreateFTPList may supply the object (the
   // client owns it then), the format is detected from the first line and OnCheckListFormat may
   // correct it, then every line is loaded. Later uses return the same object unchanged.

@@ -168,6 +168,12 @@ class ListingSink : public rtl::TStream {
 
 }  // namespace
 
+void TIdFTP::SplitListing(std::string_view AText, rtl::TPackedLines& ALines) {
+  ListingSink sink(ALines);
+  sink.Write(AText.data(), static_cast<int64_t>(AText.size()));
+  sink.Finish();
+}
+
 int64_t TIdFTP::AnnouncedTransferSize(const TIdRFCReply& reply) {
   int64_t size = -1;
   for (const std::string& line : reply.Text().Items()) {
