@@ -116,9 +116,10 @@ void TFormMain::FormCreate(ui::TForm* /*Sender*/) {
   // would after a failed query.
   temp_folder_ = platform::GetTempPath();
   temp_folder_ += platform::NativePath(res::kDownloadFolderName);
-  request_state_ = 0;
-  language_mode_ = platform::GetLocaleAbbrevLangName() == res::kGermanLocaleAbbrev ? 2 : 1;
-  if (language_mode_ == 2) {
+  request_state_ = rsIdle;
+  language_mode_ =
+      platform::GetLocaleAbbrevLangName() == res::kGermanLocaleAbbrev ? lmGerman : lmEnglish;
+  if (language_mode_ == lmGerman) {
     Label1->SetCaption(res::kLabel1German);
     Label2->SetCaption(res::kLabel2German);
     Label3->SetCaption(res::kLabel3German);
@@ -145,11 +146,11 @@ void TFormMain::RequestUpdater(const std::string& FileName) {
   if (!platform::ForcePrivateDirectory(temp_folder_)) {
     ui::SetBusyCursor(false);
     ShowErrorBox(res::kErrorCreateTempDir);
-    // Ends the request even if an earlier request left RequestState at 1: nothing may be
+    // Ends the request even if an earlier request left it at rsFolderReady: nothing may be
     // downloaded into a folder that failed the check.
     return;
   }
-  request_state_ = 1;
+  request_state_ = rsFolderReady;
   StatusBar->SetSimpleText(res::kStatusRequest);
   ui::ProcessMessages();
 
@@ -163,13 +164,13 @@ void TFormMain::RequestUpdater(const std::string& FileName) {
     if (!platform::FileExists(runtime) || always_download_) Retrieve(res::kRuntimeLibrary, runtime);
     ui::ProcessMessages();
     if (ftp->Connected()) ftp->Disconnect();
-    request_state_ = 2;
+    request_state_ = rsDownloaded;
   } catch (const std::exception&) {
     // The error's own text is not shown; the status bar keeps the last status the client
     // reported. An error of this Disconnect leaves the handler and gets the default error box.
     ui::SetBusyCursor(false);
     if (ftp->Connected()) ftp->Disconnect();
-    request_state_ = 0;
+    request_state_ = rsIdle;
     ShowErrorBox(res::kErrorRequest);
     return;
   }

@@ -5,6 +5,7 @@
 // resource (resources/FormMain.ui.in, turned into the table kFormMain at build time); its FTP
 // client component and that component's settings from resources/ftp_settings.h.in.
 
+#include <cstdint>
 #include <string>
 
 #include "net/ftp/ftp.h"
@@ -14,6 +15,11 @@
 
 namespace tavo::app {
 
+// How far the retrieval request got; the numbers are what the window has always reported.
+enum TRequestState : int32_t { rsIdle = 0, rsFolderReady = 1, rsDownloaded = 2 };
+// The labels' language, set once at start from the system's locale.
+enum TLanguageMode : int32_t { lmEnglish = 1, lmGerman = 2 };
+
 class TFormMain : public ui::TForm {
  public:
   TFormMain();
@@ -21,10 +27,9 @@ class TFormMain : public ui::TForm {
   // Folder that receives the downloads: the user's temporary folder followed by the download
   // folder's name, ending in the path separator.
   const std::string& TempFolder() const { return temp_folder_; }
-  // 0 idle or failed, 1 folder ready, 2 downloaded.
-  int RequestState() const { return request_state_; }
-  // 1 English label texts, 2 German.
-  int LanguageMode() const { return language_mode_; }
+  // rsIdle also after a failed request.
+  TRequestState RequestState() const { return request_state_; }
+  TLanguageMode LanguageMode() const { return language_mode_; }
   bool AlwaysDownload() const { return always_download_; }
 
   // The retrieval request for one updater file of the product table: the private download
@@ -80,8 +85,8 @@ class TFormMain : public ui::TForm {
   rtl::TComponent components_;
 
   std::string temp_folder_;
-  int request_state_ = 0;
-  int language_mode_ = 2;
+  TRequestState request_state_ = rsIdle;
+  TLanguageMode language_mode_ = lmGerman;
   bool always_download_ = false;
   // Set while a request runs: the points where it lets pending input through must not start a
   // second request on top of it.

@@ -29,17 +29,27 @@ endif()
 # or platform/ (the install check compiles each of them on its own).
 set(TAVO_NET_PUBLIC_HEADERS
   net/ftp/ftp.h net/ftp/listing.h net/ftp/simple_server.h
-  net/socks/socks_info.h
   net/stack/exceptions.h net/stack/socket_handle.h net/stack/stack.h
   net/tcp/antifreeze.h net/tcp/buffer.h net/tcp/component.h net/tcp/connection.h
-  net/tcp/intercept.h net/tcp/iohandler.h net/tcp/reply.h
+  net/tcp/intercept.h net/tcp/iohandler.h net/tcp/reply.h net/tcp/socks_info.h
   net/tls/tls.h
   rtl/component.h rtl/datetime.h rtl/exception.h rtl/format.h rtl/packed_lines.h
   rtl/persistent.h rtl/streams.h rtl/strings.h)
+# They install below include/tavo and name each other from there (#include <tavo/net/tcp/...>),
+# so a user writes #include <tavo/net/ftp/ftp.h> with the package's include folder alone, and
+# no "net/" or "rtl/" folder of the user's own can be taken for ours. In the tree the includes
+# stay short: the installed copies are rewritten here, at configure time.
 foreach(header ${TAVO_NET_PUBLIC_HEADERS})
+  file(READ ${CMAKE_CURRENT_SOURCE_DIR}/${header} text)
+  string(REGEX REPLACE "#include \"((net|rtl)/[^\"]+)\"" "#include <tavo/\\1>" text "${text}")
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/installed-headers/${header} "${text}")
   get_filename_component(dir ${header} DIRECTORY)
-  install(FILES ${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tavo/${dir})
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/installed-headers/${header}
+          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tavo/${dir})
 endforeach()
+list(TRANSFORM TAVO_NET_PUBLIC_HEADERS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/
+     OUTPUT_VARIABLE TAVO_NET_PUBLIC_HEADER_PATHS)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${TAVO_NET_PUBLIC_HEADER_PATHS})
 
 # Exported under their own names (Tavo::tavo_net, ...), as the demo build's export of the same
 # targets needs them; the package's config adds the short name Tavo::net.

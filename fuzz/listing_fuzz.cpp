@@ -8,18 +8,19 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
+#include "net/ftp/ftp.h"
 #include "net/ftp/listing.h"
 #include "net/stack/exceptions.h"
 #include "rtl/datetime.h"
 #include "rtl/exception.h"
-#include "rtl/strings.h"
+#include "rtl/packed_lines.h"
 
 namespace {
 
 using namespace tavo;
 using net::TIdFTPListFormat;
 
-void CheckLoaded(const net::TIdFTPListItems& items, const rtl::TStringList& lines) {
+void CheckLoaded(const net::TIdFTPListItems& items, const rtl::TPackedLines& lines) {
   TAVO_FUZZ_CHECK(items.Count() <= lines.Count());
   int from = 0;
   for (int i = 0; i < items.Count(); ++i) {
@@ -42,15 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t day_pick = in.Byte();
   const std::string text(in.Rest());
 
-  rtl::TStringList lines;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.Add(line);
-    start = end + 1;
-  }
+  // The lines as the client keeps a listing it receives.
+  rtl::TPackedLines lines;
+  net::TIdFTP::SplitListing(text, lines);
 
   // Today somewhere from year 1 to 9999, so the century windows and the year before are
   // reached at both ends of the calendar.
@@ -66,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AItem->SetName(AItem->RawLine());
   });
 
-  for (const std::string& line : lines.Items()) {
+  for (int i = 0; i < lines.Count(); ++i) {
+    const std::string line(lines[i]);
     for (bool details : {false, true}) {
       const TIdFTPListFormat f = items.DetectListFormat(line, details);
       // Machine-readable lines are never guessed.
@@ -77,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (lines.Count() > 0) {
     for (int f = net::flfNone; f <= net::flfMLSD; ++f) {
       net::TIdFTPListItem item;
-      item.SetRawLine(lines[0]);
+      item.SetRawLine(std::string(lines[0]));
       try {
         items.ParseLine(static_cast<TIdFTPListFormat>(f), item);
       } catch (const rtl::Exception&) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "net/socks/socks_info.h"
+#include "net/tcp/socks_info.h"
 #include "net/stack/exceptions.h"
 #include "net/tcp/connection.h"
 #include "net/tcp/iohandler.h"

@@ -35,7 +35,8 @@ inline constexpr TText kTcpNoDataToRead{"Keine Daten für den Lesezugriff.", "No
 inline constexpr TText kTcpFileNotFound{"Datei \"%s\" konnte nicht gefunden werden",
                                         "File \"%s\" not found"};
 
-// Our own: arguments the original interface never received and that we refuse explicitly.
+// Arguments no caller may pass (a time-out below -1): refused with a clear message rather than
+// taken as some other bound.
 inline constexpr TText kTcpInvalidTimeout{"Ungültige Zeitüberschreitung (%d ms).",
                                           "Invalid time-out (%d ms)."};
 inline constexpr TText kTcpInvalidLength{"Ungültige Längenangabe (%d).", "Invalid length (%d)."};

@@ -38,7 +38,8 @@ class TStream {
   int64_t CopyFrom(TStream& source, int64_t count);
 };
 
-// Open modes (the share modes of the original file API are meaningless here and left out).
+// Open modes. No share modes: the file streams open files as the C++ library does, and no
+// caller of ours needs to lock others out.
 enum TFileMode : uint32_t {
   fmOpenRead = 0x0000,
   fmOpenWrite = 0x0001,

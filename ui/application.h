@@ -62,7 +62,6 @@ class TApplication {
 
   const std::string& Title() const { return title_; }
   void SetTitle(const std::string& value) { title_ = value; }
-  const std::string& OkCaption() const { return ok_caption_; }
   void SetOkCaption(const std::string& value) { ok_caption_ = value; }
 
   // Runs the message loop until `mainForm` closes; returns the program's exit code.

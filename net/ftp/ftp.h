@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "net/ftp/listing.h"
 #include "net/stack/exceptions.h"
@@ -182,6 +183,8 @@ class TIdFTP : public TIdTCPClient {
   static constexpr int64_t kMaxListingBytes = int64_t{256} << 20;
   // Far more entries than real folders served over FTP hold; each one kept costs memory.
   static constexpr int32_t kMaxListingLines = 1000000;
+  // AText cut into lines as List and MachineList keep a listing, under the same bounds.
+  static void SplitListing(std::string_view AText, rtl::TPackedLines& ALines);
   // The entries of ListLines, built on first use: OnCreateFTPList may supply the object (the
   // client owns it then), the format is detected from the first line and OnCheckListFormat may
   // correct it, then every line is loaded. Later uses return the same object unchanged.
@@ -190,7 +193,7 @@ class TIdFTP : public TIdTCPClient {
   const TIdOnParseCustomListFormat& OnParseCustomListFormat();
   void SetOnParseCustomListFormat(TIdOnParseCustomListFormat v);
 
-  // --- virtual operations added by the FTP client, in slot order ---------------------------
+  // --- virtual operations of the FTP client: what a subclass may override --------------------
   // Raises OnAfterGet for a finished retrieval into a stream.
   virtual void DoAfterGet(rtl::TStream*& VStream);
   // Sends ABOR (its reply is left to the transfer) and closes the data connection.

@@ -169,7 +169,7 @@ class TIdFTPListItems {
   // the text is no such time.
   static rtl::TDateTime ParseTimeVal(std::string_view AText);
 
-  // --- virtual operations, in slot order ---------------------------------------------------
+  // --- virtual operations: a listing for another server style overrides these ---------------
   // The style of one listing line; ADetails false means the listing holds names only.
   virtual TIdFTPListFormat DetectListFormat(const std::string& ALine, bool ADetails);
   // Passes AItem to OnParseCustomListFormat; raises EIdInvalidFTPListingFormat without one.

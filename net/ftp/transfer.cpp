@@ -11,7 +11,7 @@
 
 #include "net/ftp/ftp.h"
 #include "net/ftp/simple_server.h"
-#include "net/socks/socks_info.h"
+#include "net/tcp/socks_info.h"
 #include "net/stack/socket_handle.h"
 #include "net/tcp/iohandler.h"
 #include "net/tcp/trim.h"
@@ -167,6 +167,12 @@ class ListingSink : public rtl::TStream {
 };
 
 }  // namespace
+
+void TIdFTP::SplitListing(std::string_view AText, rtl::TPackedLines& ALines) {
+  ListingSink sink(ALines);
+  sink.Write(AText.data(), static_cast<int64_t>(AText.size()));
+  sink.Finish();
+}
 
 int64_t TIdFTP::AnnouncedTransferSize(const TIdRFCReply& reply) {
   int64_t size = -1;

@@ -136,7 +136,7 @@ bool TIdSocketHandle::WaitReadable(int32_t AMSec) {
   const int32_t slice = in_use ? hook.IdleTimeOut() : 0;
   // Without a hook (or with a slice that cannot cut anything) the wait is one Select.
   if (!in_use || slice <= 0) return WaitOnce(AMSec);
-  if (AMSec == IdTimeoutInfinite) {
+  if (AMSec == TimeoutInfinite) {
     while (!WaitOnce(slice)) {
     }
     return true;

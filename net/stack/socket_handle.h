@@ -21,7 +21,8 @@ class TIdSocketHandle : public rtl::TPersistent {
   TIdSocketHandle(const TIdSocketHandle&) = delete;
   TIdSocketHandle& operator=(const TIdSocketHandle&) = delete;
 
-  // Slot order after the collection item's: CloseSocket, Connect, RecvFrom.
+  // Virtual beyond the collection item's, so a test can watch or fake them: CloseSocket,
+  // Connect, RecvFrom.
   // Only when Allocated: stop sending, close; results ignored.
   virtual void CloseSocket();
   // Connects to PeerIP:PeerPort; on success refreshes both bindings. The platform result is
@@ -45,7 +46,7 @@ class TIdSocketHandle : public rtl::TPersistent {
   // Makes an open socket that the caller kept aside (a listener that Accept replaced) this
   // handle's again, closing whatever the handle held; the local binding is read anew.
   void Attach(TIdStackSocketHandle ASocket);
-  // True when data (or the peer's close) can be read within AMSec ms (IdTimeoutInfinite: no
+  // True when data (or the peer's close) can be read within AMSec ms (TimeoutInfinite: no
   // limit). Raises EIdConnClosedGracefully when no socket is open.
   bool WaitReadable(int32_t AMSec);
   int32_t Recv(void* ABuffer, int32_t ABufferLength, int32_t AFlags = 0);

@@ -4,16 +4,8 @@
 
 namespace tavo::net {
 
-namespace {
-TIdSocketListClass g_socket_list_class = &TIdSocketListWindows::Create;
-}
-
-void SetSocketListClass(TIdSocketListClass AClass) {
-  g_socket_list_class = AClass ? AClass : &TIdSocketListWindows::Create;
-}
-
 std::unique_ptr<TIdSocketList> TIdSocketList::CreateSocketList() {
-  return g_socket_list_class();
+  return TIdSocketListWindows::Create();
 }
 
 std::unique_ptr<TIdSocketList> TIdSocketListWindows::Create() {

@@ -20,7 +20,7 @@ class TIdSocketList {
   virtual void Remove(TIdStackSocketHandle AHandle) = 0;
   virtual int32_t Count() = 0;
 
-  // An instance of the registered socket-list class (TIdSocketListWindows by default).
+  // A socket list of the one kind the stacks take (TIdSocketListWindows).
   static std::unique_ptr<TIdSocketList> CreateSocketList();
 
  protected:
@@ -44,8 +44,5 @@ class TIdSocketListWindows : public TIdSocketList {
   int32_t count_ = 0;
   TIdStackSocketHandle fds_[Id_SOCKETS_PER_SET] = {};
 };
-
-using TIdSocketListClass = std::unique_ptr<TIdSocketList> (*)();
-void SetSocketListClass(TIdSocketListClass AClass);
 
 }  // namespace tavo::net

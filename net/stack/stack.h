@@ -40,8 +40,10 @@ constexpr int32_t Id_SD_Recv = 0;
 constexpr int32_t Id_SD_Send = 1;
 constexpr int32_t Id_SD_Both = 2;
 constexpr int32_t Id_SOCKETS_PER_SET = 64;
-// Time-out meaning "wait without limit" for Select and WaitReadable.
-constexpr int32_t IdTimeoutInfinite = -2;
+// Time-out values shared by the whole network library, in milliseconds, from Select and
+// WaitReadable up to the FTP client.
+inline constexpr int32_t TimeoutDefault = -1;   // use the configured default
+inline constexpr int32_t TimeoutInfinite = -2;  // wait without limit
 
 // Error numbers callers tolerate by name.
 // 995 is Windows' "operation aborted": what a blocked call returns when its socket is closed
@@ -71,7 +73,8 @@ class TIdStack {
   TIdStack(const TIdStack&) = delete;
   TIdStack& operator=(const TIdStack&) = delete;
 
-  // Slot order matters to subclasses; keep it.
+  // The operations every stack implements, numbered so that a discussion or a log can name one
+  // briefly; a new operation takes the next number.
   virtual void FillLocalAddresses() = 0;                  // 0
   virtual std::string LocalAddress() = 0;                 // 1
   virtual const rtl::TStringList& LocalAddresses() = 0;   // 2
@@ -98,7 +101,7 @@ class TIdStack {
                        int32_t AFlags) = 0;                                                // 18
   virtual int32_t RecvFrom(TIdStackSocketHandle ASocket, void* ABuffer, int32_t ALength,
                            int32_t AFlags, std::string& AIP, int32_t& APort) = 0;          // 19
-  // Each list may be null. ATimeout in ms; IdTimeoutInfinite waits without limit.
+  // Each list may be null. ATimeout in ms; TimeoutInfinite waits without limit.
   virtual int32_t Select(TIdSocketList* ARead, TIdSocketList* AWrite, TIdSocketList* AErrors,
                          int32_t ATimeout) = 0;                                            // 20
   virtual int32_t Send(TIdStackSocketHandle ASocket, const void* ABuffer,
@@ -159,7 +162,7 @@ class TIdStack {
 
  private:
   void SetLastError(int32_t AErrorNumber);
-  // Tells this stack's per-thread errors from those a former stack left on the same thread.
+  // Tells this stack's per-thread errors from those a stack freed before left on the same thread.
   const uint64_t serial_;
 };
 

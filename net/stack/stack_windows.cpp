@@ -243,7 +243,7 @@ int32_t TIdStackWindows::Select(TIdSocketList* ARead, TIdSocketList* AWrite,
 
   ws2::TTimeVal time_value;
   const ws2::TTimeVal* timeout = nullptr;
-  if (ATimeout != IdTimeoutInfinite) {
+  if (ATimeout != TimeoutInfinite) {
     time_value.Sec = ATimeout / 1000;
     time_value.USec = (ATimeout % 1000) * 1000;
     timeout = &time_value;

@@ -18,6 +18,8 @@ class TIdAntiFreezeBase : public TIdBaseComponent {
 
   bool Active() const { return active_; }
   void SetActive(bool v) { active_ = v; }
+  // Part of the published settings for a hook of a program's own to consult; nothing in the
+  // library reads it.
   bool ApplicationHasPriority() const { return application_has_priority_; }
   void SetApplicationHasPriority(bool v) { application_has_priority_ = v; }
   int32_t IdleTimeOut() const { return idle_time_out_; }

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "net/stack/stack.h"  // TimeoutDefault, TimeoutInfinite
 #include "rtl/component.h"
 #include "rtl/format.h"
 
@@ -27,10 +28,6 @@ enum TIdStatus : int32_t {
 };
 
 enum TWorkMode : int32_t { wmRead = 0, wmWrite = 1 };
-
-// Time-out values shared by the whole transport, in milliseconds.
-inline constexpr int32_t TimeoutDefault = -1;   // use the configured default
-inline constexpr int32_t TimeoutInfinite = -2;  // wait without limit
 
 // Event types. "Assigned" means non-empty; senders are the raising component.
 using TNotifyEvent = std::function<void(rtl::TComponent* Sender)>;

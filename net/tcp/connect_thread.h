@@ -25,9 +25,6 @@ class TIdConnectThread {
   TIdConnectThread& operator=(const TIdConnectThread&) = delete;
 
   void Start();
-  // Asks the thread to stop; the connect itself ends only when its socket is closed.
-  void Terminate() { terminated_.store(true, std::memory_order_release); }
-  bool Terminated() const { return terminated_.load(std::memory_order_acquire); }
   // Set by the thread as its last act.
   bool Finished() const { return finished_.load(std::memory_order_acquire); }
   // Waits up to AMilliseconds, returning early once the thread has finished; true when it has.
@@ -45,7 +42,6 @@ class TIdConnectThread {
   TIdSocketHandle* handle_;  // not owned
   std::string failure_text_;
   int32_t failure_error_ = 0;
-  std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};
   std::mutex mu_;
   std::condition_variable finished_cv_;

@@ -1,8 +1,8 @@
 #pragma once
 // One TCP connection, seen from three sides: its lifecycle (transport, closed-connection
 // checks, disconnect), buffered input and output (lines, blocks, streams, time-outs), and the
-// command/reply exchange of line protocols. The exchange is declared here, in its slot
-// positions, and defined beside the reply type in net/tcp/reply_exchange.cpp.
+// command/reply exchange of line protocols. The exchange is declared here, with the
+// connection's other operations, and defined beside the reply type in net/tcp/reply_exchange.cpp.
 //
 // TIdTCPClient adds the outgoing connect to Host:Port.
 
@@ -36,7 +36,7 @@ class TIdTCPConnection : public TIdComponent {
   // Closes the transport silently (no status, no OnDisconnected) and frees an owned handler.
   ~TIdTCPConnection() override;
 
-  // ---- virtual operations, in slot order ---------------------------------------------------
+  // ---- virtual operations: what a protocol client may override ------------------------------
   // Raises OnDisconnected when assigned.
   virtual void NotifyDisconnected();
   // Empties the input buffer and clears PeerClosed.
@@ -183,8 +183,8 @@ class TIdTCPClient : public TIdTCPConnection {
  public:
   explicit TIdTCPClient(rtl::TComponent* AOwner = nullptr);
 
-  // Slot order after the connection's: SetHost, SetPort, NotifyConnected, Connect,
-  // ConnectAndReadAll.
+  // Virtual beyond the connection's: SetHost, SetPort, NotifyConnected, Connect and
+  // ConnectAndReadAll, so a protocol client can check its address or add to the connect.
   const std::string& Host() const { return host_; }
   virtual void SetHost(const std::string& AValue) { host_ = AValue; }
   int32_t Port() const { return port_; }

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <vector>
 
-#include "net/socks/socks_info.h"
+#include "net/tcp/socks_info.h"
 #include "net/stack/exceptions.h"
 #include "net/stack/socket_handle.h"
 #include "net/stack/stack.h"
@@ -89,7 +89,7 @@ int32_t TIdIOHandlerSocket::Send(const void* ABuffer, int32_t ALength) {
 
 void TIdIOHandlerSocket::ConnectTo(const std::string& AHost, int32_t APort,
                                    const std::string& ABoundIP, int32_t ABoundPort,
-                                   int32_t ABoundPortMin, int32_t ABoundPortMax,
+                                   int32_t ABoundPortLow, int32_t ABoundPortHigh,
                                    int32_t ATimeout) {
   CheckTimeout(ATimeout);
   if (!socket_handle_) Open();
@@ -98,7 +98,7 @@ void TIdIOHandlerSocket::ConnectTo(const std::string& AHost, int32_t APort,
   const bool via_proxy = socks->Version() != svNoSocks;
   const std::string target_host = Unbracketed(via_proxy ? socks->Host() : AHost);
   const int32_t target_port = via_proxy ? socks->Port() : APort;
-  const TBinding binding{ABoundIP, ABoundPort, ABoundPortMin, ABoundPortMax};
+  const TBinding binding{ABoundIP, ABoundPort, ABoundPortLow, ABoundPortHigh};
 
   if (address_family_ == afIPv4) {
     // One IPv4 address, as the components have always connected.
@@ -154,8 +154,8 @@ void TIdIOHandlerSocket::OpenBound(const TBinding& ABinding, int32_t AFamily) {
   h.OpenSocket(Id_SOCK_STREAM, Id_IPPROTO_IP, AFamily);
   h.SetIP(ABinding.IP);
   h.SetPort(ABinding.Port);
-  h.SetClientPortMin(ABinding.PortMin);
-  h.SetClientPortMax(ABinding.PortMax);
+  h.SetClientPortMin(ABinding.PortLow);
+  h.SetClientPortMax(ABinding.PortHigh);
   h.Bind();
 }
 
@@ -206,7 +206,6 @@ void TIdIOHandlerSocket::ConnectWithTimeout(int32_t ATimeout) {
   } catch (...) {
     // The idle hook failed. The thread's destructor joins it, and a connect nobody answers
     // blocks for as long as the platform allows; closing the socket ends it now.
-    thread.Terminate();
     Close();
     thread.WaitFor();
     throw;
@@ -214,7 +213,6 @@ void TIdIOHandlerSocket::ConnectWithTimeout(int32_t ATimeout) {
   if (remaining > 0) thread.WaitFinished(remaining);
 
   if (!thread.Finished()) {
-    thread.Terminate();
     // Closing the socket makes the blocked connect return; the thread then ends by itself.
     Close();
     thread.WaitFor();

@@ -21,11 +21,12 @@ class TIdIOHandler : public TIdComponent {
   explicit TIdIOHandler(rtl::TComponent* AOwner = nullptr) : TIdComponent(AOwner) {}
   ~TIdIOHandler() override;
 
-  // Slot order: Accepted, Close, ConnectTo, Connected, Open, WaitReadable, Recv, Send.
+  // Virtual, so a handler for another transport (TLS) can take each over: Accepted, Close,
+  // ConnectTo, Connected, Open, WaitReadable, Recv, Send.
   virtual void Accepted() {}
   virtual void Close() {}
   virtual void ConnectTo(const std::string& AHost, int32_t APort, const std::string& ABoundIP,
-                         int32_t ABoundPort, int32_t ABoundPortMin, int32_t ABoundPortMax,
+                         int32_t ABoundPort, int32_t ABoundPortLow, int32_t ABoundPortHigh,
                          int32_t ATimeout);
   virtual bool Connected() = 0;
   virtual void Open() {}
@@ -44,7 +45,7 @@ class TIdIOHandlerSocket : public TIdIOHandler {
 
   void Close() override;
   void ConnectTo(const std::string& AHost, int32_t APort, const std::string& ABoundIP,
-                 int32_t ABoundPort, int32_t ABoundPortMin, int32_t ABoundPortMax,
+                 int32_t ABoundPort, int32_t ABoundPortLow, int32_t ABoundPortHigh,
                  int32_t ATimeout) override;
   bool Connected() override;
   // Creates the socket handle on first use; afterwards clears it, local binding included.
@@ -78,8 +79,8 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   struct TBinding {
     std::string IP;
     int32_t Port;
-    int32_t PortMin;
-    int32_t PortMax;
+    int32_t PortLow;
+    int32_t PortHigh;
   };
   // Tries each address of AHost of the allowed families in turn (see AddressFamily).
   void ConnectToAny(const std::string& AHost, int32_t APort, const TBinding& ABinding,

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "net/ftp/ftp.h"
-#include "net/socks/socks_info.h"
+#include "net/tcp/socks_info.h"
 #include "tools/tavo-ftp/url.h"
 
 namespace tavo::tool {

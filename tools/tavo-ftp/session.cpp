@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "net/socks/socks_info.h"
+#include "net/tcp/socks_info.h"
 #include "net/tcp/iohandler.h"
 #include "net/tls/tls.h"
 #include "rtl/format.h"

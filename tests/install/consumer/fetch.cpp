@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "net/ftp/ftp.h"
+#include <tavo/net/ftp/ftp.h>
 
 int main(int argc, char** argv) {
   if (argc != 7) return 2;

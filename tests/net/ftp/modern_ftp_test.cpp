@@ -13,7 +13,7 @@
 
 #include "net/ftp/ftp.h"
 #include "net/ftp/listing.h"
-#include "net/socks/socks_info.h"
+#include "net/tcp/socks_info.h"
 #include "net/tcp/iohandler.h"
 #include "rtl/streams.h"
 #include "tests/net/ftp/ftp_test_util.h"

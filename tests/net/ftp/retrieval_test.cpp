@@ -20,7 +20,7 @@
 
 #include "net/ftp/ftp.h"
 #include "net/ftp/simple_server.h"
-#include "net/socks/socks_info.h"
+#include "net/tcp/socks_info.h"
 #include "net/stack/exceptions.h"
 #include "net/stack/socket_handle.h"
 #include "net/tcp/iohandler.h"

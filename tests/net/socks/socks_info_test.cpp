@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "net/socks/socks_info.h"
+#include "net/tcp/socks_info.h"
 #include "net/stack/exceptions.h"
 #include "net/tcp/iohandler.h"
 #include "net/tcp/reply.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "net/socks/socks_info.h"
+#include "net/tcp/socks_info.h"
 #include "net/stack/exceptions.h"
 #include "net/stack/socket_handle.h"
 #include "net/tcp/connection.h"

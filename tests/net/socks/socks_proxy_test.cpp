@@ -12,7 +12,7 @@
 #include <string>
 
 #include "net/ftp/ftp.h"
-#include "net/socks/socks_info.h"
+#include "net/tcp/socks_info.h"
 #include "net/stack/exceptions.h"
 #include "net/stack/socket_handle.h"
 #include "net/tcp/iohandler.h"

@@ -209,7 +209,7 @@ TEST_F(SocketHandleTest, DataTravelsAndAClosedPeerReadsAsZero) {
   EXPECT_EQ(std::string(buffer, 5), "hello");
 
   client.CloseSocket();
-  ASSERT_TRUE(server.WaitReadable(IdTimeoutInfinite));
+  ASSERT_TRUE(server.WaitReadable(TimeoutInfinite));
   EXPECT_EQ(server.Recv(buffer, sizeof(buffer)), 0);
 }
 
@@ -327,7 +327,7 @@ TEST_F(SocketHandleTest, AnIdleHookCutsTheWaitIntoSlices) {
 
   ASSERT_EQ(client.Send("x", 1), 1);
   SetIdleHookAccess({&CountingHook::InUse, &CountingHook::TimeOut, &CountingHook::Run});
-  const bool ready = server.WaitReadable(IdTimeoutInfinite);
+  const bool ready = server.WaitReadable(TimeoutInfinite);
   SetIdleHookAccess({});
   EXPECT_TRUE(ready);
 }

@@ -204,7 +204,7 @@ TEST_F(StackLoopback, SelectRefusesMoreThan64SocketsBeforeWaiting) {
   UnboundedList read;
   for (int i = 0; i < 65; ++i) read.Add(1000 + i);
   try {
-    Stack().Select(&read, nullptr, nullptr, IdTimeoutInfinite);
+    Stack().Select(&read, nullptr, nullptr, TimeoutInfinite);
     FAIL() << "no exception";
   } catch (const EIdStackSetSizeExceeded& e) {
     EXPECT_STREQ(e.what(), "Mengengröße überschritten.");

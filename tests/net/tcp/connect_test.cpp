@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "net/stack/exceptions.h"
-#include "net/socks/socks_info.h"
+#include "net/tcp/socks_info.h"
 #include "net/stack/socket_handle.h"
 #include "net/tcp/antifreeze.h"
 #include "net/tcp/connection.h"

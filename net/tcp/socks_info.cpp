@@ -1,4 +1,4 @@
-#include "net/socks/socks_info.h"
+#include "net/tcp/socks_info.h"
 
 #include <array>
 #include <cstring>
