@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // EListError, EConvertError, EIdInvalidFTPListingFormat: a line the style cannot read.
       }
     }
-    items.SetListFormat(items.DetectListFormat(lines[0], true));
+    items.SetListFormat(items.DetectListFormat(std::string(lines[0]), true));
     items.LoadLines(lines);
     CheckLoaded(items, lines);
   }
