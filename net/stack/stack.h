@@ -32,6 +32,10 @@ constexpr int32_t Id_SOCK_DGRAM = 2;
 constexpr int32_t Id_IPPROTO_IP = 0;
 constexpr int32_t Id_IPPROTO_TCP = 6;
 constexpr int32_t Id_TCP_NODELAY = 1;
+constexpr int32_t Id_SOL_SOCKET = 0xFFFF;
+constexpr int32_t Id_SO_RCVLOWAT = 0x1004;
+// IOControl: the bytes a receive would return at once.
+constexpr int32_t Id_FIONREAD = 0x4004667F;
 constexpr int32_t Id_SD_Recv = 0;
 constexpr int32_t Id_SD_Send = 1;
 constexpr int32_t Id_SD_Both = 2;
@@ -115,6 +119,9 @@ class TIdStack {
   // AAddress: the four address bytes in network order (memory order = text order).
   virtual std::string AddressToText(uint32_t AAddress) = 0;                                // 31
   virtual void ParseAddress(const std::string& AIP, uint32_t& AAddress) = 0;               // 32
+  // Id_FIONREAD: the bytes waiting to be read go to AArgument. The platform's result.
+  virtual int32_t IOControl(TIdStackSocketHandle ASocket, int32_t ACommand,
+                            uint32_t& AArgument) = 0;
 
   // Socket(2, type, protocol), raising EIdInvalidSocket when no socket could be made.
   TIdStackSocketHandle NewSocket(int32_t AStruct, int32_t AProtocol);
@@ -195,6 +202,7 @@ class TIdStackWindows : public TIdStack {
                      void* AOptVal, int32_t& AOptLen) override;
   std::string AddressToText(uint32_t AAddress) override;
   void ParseAddress(const std::string& AIP, uint32_t& AAddress) override;
+  int32_t IOControl(TIdStackSocketHandle ASocket, int32_t ACommand, uint32_t& AArgument) override;
 };
 
 // The stack class's "virtual constructor": returns a new stack the caller owns.
