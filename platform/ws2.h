@@ -50,12 +50,16 @@ constexpr int32_t kSoLinger = 0x0080;
 constexpr int32_t kSoOobInline = 0x0100;
 constexpr int32_t kSoSndBuf = 0x1001;
 constexpr int32_t kSoRcvBuf = 0x1002;
+constexpr int32_t kSoRcvLowAt = 0x1004;
 constexpr int32_t kSoSndTimeo = 0x1005;
 constexpr int32_t kSoRcvTimeo = 0x1006;
 constexpr int32_t kSoError = 0x1007;
 constexpr int32_t kSoType = 0x1008;
 constexpr int32_t kTcpNoDelay = 0x0001;
 constexpr int32_t kIpv6V6Only = 27;
+
+// ioctlsocket: the bytes a receive would return at once.
+constexpr int32_t kFionRead = 0x4004667F;
 
 constexpr int32_t kMsgOob = 0x1;
 constexpr int32_t kMsgPeek = 0x2;
@@ -172,6 +176,8 @@ int32_t getsockopt(TSocket ASocket, int32_t ALevel, int32_t AOptName, void* AOpt
                    int32_t* AOptLen);
 int32_t getpeername(TSocket ASocket, TSockAddr& AAddr);
 int32_t getsockname(TSocket ASocket, TSockAddr& AAddr);
+// kFionRead only: AArgument receives the bytes waiting to be read. 0 or -1.
+int32_t ioctlsocket(TSocket ASocket, int32_t ACommand, uint32_t& AArgument);
 
 // Look-ups: false when nothing was found (the reason is left for WSAGetLastError).
 bool gethostbyname(const std::string& AName, THostEnt& AResult);

@@ -107,8 +107,13 @@ struct ExpectedSize {
 
 // Reads the data connection into ADest until the server closes it and returns the bytes that
 // arrived; bytes beyond ALimit raise EIdFTPTransferTooLong. With a size announced, the outer
-// work bracket carries it, so handlers learn the total at OnWorkBegin.
-int64_t ReadData(TIdTCPConnection& AData, rtl::TStream& ADest, int64_t ASize, int64_t ALimit) {
+// work bracket carries it, so handlers learn the total at OnWorkBegin. ALowWater > 0: the
+// socket reports readable once that many bytes wait (see TIdSocketHandle::SetReceiveLowWater).
+int64_t ReadData(TIdTCPConnection& AData, rtl::TStream& ADest, int64_t ASize, int64_t ALimit,
+                 int32_t ALowWater) {
+  TIdIOHandlerSocket* handler = AData.SocketIOHandler();
+  if (ALowWater > 0 && handler != nullptr && handler->SocketHandle() != nullptr)
+    handler->SocketHandle()->SetReceiveLowWater(ALowWater);
   const bool sized = ASize >= 0;
   CountingStream counted(ADest, ALimit);
   if (sized) AData.WorkBegin(wmRead, Clamp32(ASize));
@@ -308,6 +313,10 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
   abort_sent_ = false;
   const int64_t start_position = AResume ? ADest.Position() : 0;
   const bool binary = transfer_type_ == ftBinary;
+  // A plain binary transfer is woken once per half a read rather than once per segment: a
+  // fast sender otherwise wakes us (and we it) tens of thousands of times per GiB. Through
+  // TLS the records decide what a read returns, so the waits stay as they are.
+  const int32_t low_water = binary && ControlTLS() == nullptr ? RecvBufferSize() / 2 : 0;
   int64_t received = 0;
   // The most bytes the data may bring, once the 1xx reply has announced what it announces.
   const auto limit = [&] {
@@ -330,7 +339,7 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
         transfer_size_ = AnnouncedTransferSize(LastReply());
         // The server starts its side of TLS only once it has answered the command.
         StartDataTLS(data);
-        received = ReadData(data, ADest, transfer_size_, limit());
+        received = ReadData(data, ADest, transfer_size_, limit(), low_water);
       } catch (...) {
         // The error that broke the transfer is what the caller must see.
         try {
@@ -357,7 +366,7 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
       }
       // We are the TLS client on the connection the server opened.
       StartDataTLS(listener);
-      received = ReadData(listener, ADest, transfer_size_, limit());
+      received = ReadData(listener, ADest, transfer_size_, limit(), low_water);
     }
   } catch (...) {
     data_connection_.reset();

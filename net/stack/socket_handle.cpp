@@ -1,5 +1,8 @@
 #include "net/stack/socket_handle.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "net/stack/idle_hook.h"
 #include "net/stack/socket_list.h"
 #include "platform/ws2.h"
@@ -10,6 +13,10 @@
 namespace tavo::net {
 
 namespace {
+
+// With a receive low-water mark a wait goes in slices this long: bytes fewer than the mark
+// wait at most a slice before the reader gets them.
+constexpr int32_t kLowWaterSliceMs = 50;
 
 TIdStack& Stack() {
   if (!GlobalStack) throw EIdException(res::kNoSocketStack);
@@ -64,6 +71,7 @@ void TIdSocketHandle::OpenSocket(int32_t ASocketType, int32_t AProtocol, int32_t
   handle_ = Stack().NewSocket(ASocketType, AProtocol, AFamily);
   family_ = AFamily;
   allocated_ = true;
+  low_water_ = recv_limit_ = 0;
 }
 
 void TIdSocketHandle::Bind() {
@@ -163,15 +171,45 @@ bool TIdSocketHandle::WaitOnce(int32_t AMSec) {
   // endless wait must not go on polling a socket that is gone.
   if (!allocated_) throw EIdConnClosedGracefully(res::kTcpConnClosedGracefully);
   auto list = TIdSocketList::CreateSocketList();
-  list->Add(handle_);
-  const bool readable = Stack().Select(list.get(), nullptr, nullptr, AMSec) == 1;
+  bool readable = false;
+  for (int32_t remaining = AMSec;;) {
+    // Without a low-water mark one Select is the whole wait.
+    const int32_t slice = low_water_ < 2 || (remaining >= 0 && remaining <= kLowWaterSliceMs)
+                              ? remaining
+                              : kLowWaterSliceMs;
+    list->Remove(handle_);  // a Select keeps only the ready sockets
+    list->Add(handle_);
+    readable = Stack().Select(list.get(), nullptr, nullptr, slice) == 1;
+    if (readable || low_water_ < 2) break;
+    // Fewer bytes than the mark wait: they are readable too, but the next receive must take
+    // no more than these, or it would wait for the mark itself. A query that fails counts as
+    // readable: the receive then reports what is wrong with the socket.
+    uint32_t waiting = 0;
+    if (Stack().IOControl(handle_, Id_FIONREAD, waiting) != 0 || waiting > 0) {
+      recv_limit_ = static_cast<int32_t>(std::min<uint32_t>(waiting, INT32_MAX));
+      readable = true;
+      break;
+    }
+    if (remaining != TimeoutInfinite && (remaining -= slice) <= 0) break;
+  }
   const TIdIdleHookAccess& hook = IdleHookAccess();
   if (hook.InUse && hook.Run && hook.InUse()) hook.Run(!readable, false);
   return readable;
 }
 
 int32_t TIdSocketHandle::Recv(void* ABuffer, int32_t ABufferLength, int32_t AFlags) {
+  if (recv_limit_ > 0) {
+    ABufferLength = std::min(ABufferLength, recv_limit_);
+    recv_limit_ = 0;
+  }
   return Stack().Recv(handle_, ABuffer, ABufferLength, AFlags);
+}
+
+void TIdSocketHandle::SetReceiveLowWater(int32_t ABytes) {
+  if (ABytes < 2 || !allocated_) return;
+  // Refused (Windows has no such option for TCP): the waits stay as they are.
+  if (Stack().SetSockOpt(handle_, Id_SOL_SOCKET, Id_SO_RCVLOWAT, &ABytes, sizeof ABytes) == 0)
+    low_water_ = ABytes;
 }
 
 int32_t TIdSocketHandle::Send(const void* ABuffer, int32_t ABufferLength, int32_t AFlags) {
@@ -203,6 +241,7 @@ void TIdSocketHandle::RefreshPeer() {
 
 void TIdSocketHandle::Clear(bool AIncludeLocal) {
   allocated_ = false;
+  low_water_ = recv_limit_ = 0;
   handle_ = Id_INVALID_SOCKET;
   if (AIncludeLocal) {
     ip_.clear();

@@ -53,6 +53,12 @@ class TIdSocketHandle : public rtl::TPersistent {
   int32_t Send(const void* ABuffer, int32_t ABufferLength, int32_t AFlags = 0);
   // Raises through CheckResult on failure.
   void SetSockOpt(int32_t ALevel, int32_t AOptName, const void* AOptVal, int32_t AOptLen);
+  // Lets WaitReadable report the socket readable only once ABytes have arrived (or the peer
+  // closed), where the platform offers that (a receive low-water mark); otherwise, and for
+  // ABytes below 2, nothing changes. A bulk reader is then woken once per large chunk instead
+  // of once per segment. A trickle still reaches the reader: the wait goes in slices, and
+  // bytes waiting after a slice count as readable (the next Recv takes just those).
+  void SetReceiveLowWater(int32_t ABytes);
   void SetPeerAddress(const std::string& AIP, int32_t APort);
   void RefreshLocal();
   void RefreshPeer();
@@ -85,6 +91,8 @@ class TIdSocketHandle : public rtl::TPersistent {
 
   TIdStackSocketHandle handle_ = Id_INVALID_SOCKET;
   int32_t family_ = Id_PF_INET;
+  int32_t low_water_ = 0;    // the receive low-water mark in force; 0: none
+  int32_t recv_limit_ = 0;   // what the next Recv may take, when a slice found fewer bytes
   bool allocated_ = false;
   std::string ip_;
   std::string peer_ip_;

@@ -36,6 +36,10 @@ constexpr int32_t Id_SOCK_DGRAM = 2;
 constexpr int32_t Id_IPPROTO_IP = 0;
 constexpr int32_t Id_IPPROTO_TCP = 6;
 constexpr int32_t Id_TCP_NODELAY = 1;
+constexpr int32_t Id_SOL_SOCKET = 0xFFFF;
+constexpr int32_t Id_SO_RCVLOWAT = 0x1004;
+// IOControl: the bytes a receive would return at once.
+constexpr int32_t Id_FIONREAD = 0x4004667F;
 constexpr int32_t Id_SD_Recv = 0;
 constexpr int32_t Id_SD_Send = 1;
 constexpr int32_t Id_SD_Both = 2;
@@ -134,6 +138,9 @@ class TIdStack {
   // bytes in network order go to ABytes when given.
   virtual bool ParseIPv6Address(const std::string& AText,
                                 std::array<uint8_t, 16>* ABytes) = 0;                      // 34
+  // Id_FIONREAD: the bytes waiting to be read go to AArgument. The platform's result.
+  virtual int32_t IOControl(TIdStackSocketHandle ASocket, int32_t ACommand,
+                            uint32_t& AArgument) = 0;                                 // 35
 
   // Socket(family, type, protocol), raising EIdInvalidSocket when no socket could be made.
   TIdStackSocketHandle NewSocket(int32_t AStruct, int32_t AProtocol,
@@ -221,6 +228,7 @@ class TIdStackWindows : public TIdStack {
   std::vector<std::string> GetHostAddresses(const std::string& AHostName,
                                             TIdAddressFamily AFamily) override;
   bool ParseIPv6Address(const std::string& AText, std::array<uint8_t, 16>* ABytes) override;
+  int32_t IOControl(TIdStackSocketHandle ASocket, int32_t ACommand, uint32_t& AArgument) override;
 };
 
 // The stack class's "virtual constructor": returns a new stack the caller owns.

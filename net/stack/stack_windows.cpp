@@ -311,6 +311,11 @@ int32_t TIdStackWindows::GetSockOpt(TIdStackSocketHandle ASocket, int32_t ALevel
   return ws2::getsockopt(ASocket, ALevel, AOptName, AOptVal, &AOptLen);
 }
 
+int32_t TIdStackWindows::IOControl(TIdStackSocketHandle ASocket, int32_t ACommand,
+                                   uint32_t& AArgument) {
+  return ws2::ioctlsocket(ASocket, ACommand, AArgument);
+}
+
 std::string TIdStackWindows::AddressToText(uint32_t AAddress) {
   uint8_t bytes[4];
   std::memcpy(bytes, &AAddress, sizeof(bytes));

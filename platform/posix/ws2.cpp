@@ -19,6 +19,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -249,6 +250,7 @@ bool TranslateOption(int32_t ALevel, int32_t AName, TNativeOpt& AOpt, int32_t& A
       case kSoOobInline: AOpt = {SOL_SOCKET, SO_OOBINLINE, TOptKind::kInt}; return true;
       case kSoSndBuf: AOpt = {SOL_SOCKET, SO_SNDBUF, TOptKind::kInt}; return true;
       case kSoRcvBuf: AOpt = {SOL_SOCKET, SO_RCVBUF, TOptKind::kInt}; return true;
+      case kSoRcvLowAt: AOpt = {SOL_SOCKET, SO_RCVLOWAT, TOptKind::kInt}; return true;
       case kSoLinger: AOpt = {SOL_SOCKET, SO_LINGER, TOptKind::kLinger}; return true;
       case kSoSndTimeo: AOpt = {SOL_SOCKET, SO_SNDTIMEO, TOptKind::kTimeout}; return true;
       case kSoRcvTimeo: AOpt = {SOL_SOCKET, SO_RCVTIMEO, TOptKind::kTimeout}; return true;
@@ -783,6 +785,15 @@ uint32_t(ntohl)(uint32_t AValue) { return ::ntohl(AValue); }
 
 int32_t WSAGetLastError() { return t_last_error; }
 void WSASetLastError(int32_t AError) { t_last_error = AError; }
+
+int32_t ioctlsocket(TSocket ASocket, int32_t ACommand, uint32_t& AArgument) {
+  if (ACommand != kFionRead) return Fail(kWsaEInval);
+  int waiting = 0;
+  if (::ioctl(ASocket, FIONREAD, &waiting) != 0)
+    return SocketFail(ASocket, CloseCount(ASocket), errno);
+  AArgument = static_cast<uint32_t>(waiting);
+  return 0;
+}
 
 std::string SystemErrorText(uint32_t AErrorNumber) {
   return std::system_category().message(static_cast<int>(AErrorNumber));

@@ -69,6 +69,7 @@ Fn ResolveAs(const char* AName) {
   X(getpeername, int, (SOCKET s, sockaddr * a, int* l), (s, a, l))                             \
   X(getsockname, int, (SOCKET s, sockaddr * a, int* l), (s, a, l))                             \
   X(getsockopt, int, (SOCKET s, int v, int n, char* o, int* l), (s, v, n, o, l))               \
+  X(ioctlsocket, int, (SOCKET s, long c, u_long* a), (s, c, a))                                \
   X(htonl, u_long, (u_long v), (v))                                                            \
   X(htons, u_short, (u_short v), (v))                                                          \
   X(inet_addr, unsigned long, (const char* t), (t))                                            \
@@ -335,6 +336,13 @@ int32_t setsockopt(TSocket ASocket, int32_t ALevel, int32_t AOptName, const void
                    int32_t AOptLen) {
   return g_setsockopt.load()(ToSocket(ASocket), ALevel, AOptName,
                              static_cast<const char*>(AOptVal), AOptLen);
+}
+
+int32_t ioctlsocket(TSocket ASocket, int32_t ACommand, uint32_t& AArgument) {
+  u_long value = 0;
+  const int result = g_ioctlsocket.load()(ToSocket(ASocket), ACommand, &value);
+  if (result == 0) AArgument = static_cast<uint32_t>(value);
+  return result;
 }
 
 int32_t getsockopt(TSocket ASocket, int32_t ALevel, int32_t AOptName, void* AOptVal,
