@@ -303,6 +303,20 @@ class TIdFTP : public TIdTCPClient {
   // RunDataTransfer held to ARemoteSize (-1: unknown), the size SIZE gave for a resume.
   void RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, bool AResume,
                        int64_t ARemoteSize);
+  // Its steps: what must hold before a transfer starts; the most bytes the data may bring once
+  // the 1xx reply announced what it announces (-1: no bound); the data socket's receive
+  // low-water mark; REST before a resumed command; one transfer over a passive or an active
+  // data connection (the bytes received); and the final reply, true when it reports the
+  // transfer aborted (426 or 450).
+  void CheckDataTransfer(const std::string& ACommand);
+  int64_t DataLimit(int64_t AStartPosition, int64_t ARemoteSize) const;
+  int32_t DataLowWater();
+  void SendRestart(bool AResume, rtl::TStream& ADest);
+  int64_t ReceivePassive(const std::string& ACommand, rtl::TStream& ADest, bool AResume,
+                         int64_t AStartPosition, int64_t ARemoteSize);
+  int64_t ReceiveActive(const std::string& ACommand, rtl::TStream& ADest, bool AResume,
+                        int64_t AStartPosition, int64_t ARemoteSize);
+  bool ReadAbortedTransferReply();
 
   bool passive_ = false;
   bool trust_pasv_address_ = false;

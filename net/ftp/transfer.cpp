@@ -298,6 +298,34 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
 
 void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, bool AResume,
                              int64_t ARemoteSize) {
+  CheckDataTransfer(ACommand);
+  ReportStatus(ftpTransfer, {res::kFtpTransferStarting.Text()});
+  transfer_size_ = -1;
+  abort_sent_ = false;
+  const int64_t start_position = AResume ? ADest.Position() : 0;
+  int64_t received = 0;
+  try {
+    received = passive_ ? ReceivePassive(ACommand, ADest, AResume, start_position, ARemoteSize)
+                        : ReceiveActive(ACommand, ADest, AResume, start_position, ARemoteSize);
+  } catch (...) {
+    data_connection_.reset();
+    ReportStatus(ftpReady, {res::kFtpTransferComplete.Text()});
+    throw;
+  }
+  data_connection_.reset();
+  ReportStatus(ftpReady, {res::kFtpTransferComplete.Text()});
+
+  if (ReadAbortedTransferReply()) return;
+  // A server that announced the size ("(N bytes)") and then closed the data connection early
+  // has sent part of the file, whatever its final reply says. In ASCII mode the byte count
+  // changes on the way, so only binary transfers are held to the announced size.
+  const ExpectedSize expected(start_position, transfer_size_, ARemoteSize);
+  if (transfer_type_ == ftBinary && !expected.Complete(received))
+    throw EIdFTPTransferIncomplete(
+        rtl::Format(res::kFtpTransferIncomplete, {received, expected.limit}));
+}
+
+void TIdFTP::CheckDataTransfer(const std::string& ACommand) {
   // The passive command is written with WriteLn, whose reply is read later: a line break in a
   // file name must not reach the server as a command of its own.
   CheckCommandLine(ACommand);
@@ -307,96 +335,89 @@ void TIdFTP::RunDataTransfer(const std::string& ACommand, rtl::TStream& ADest, b
   // A session that should be protected but is not must not move data in plain text.
   if (use_tls_ == utRequireTLS && ControlTLS() == nullptr)
     throw EIdTLSError(res::kFtpTlsNotNegotiated);
+}
 
-  ReportStatus(ftpTransfer, {res::kFtpTransferStarting.Text()});
-  transfer_size_ = -1;
-  abort_sent_ = false;
-  const int64_t start_position = AResume ? ADest.Position() : 0;
-  const bool binary = transfer_type_ == ftBinary;
+int64_t TIdFTP::DataLimit(int64_t AStartPosition, int64_t ARemoteSize) const {
+  return transfer_type_ == ftBinary
+             ? ExpectedSize(AStartPosition, transfer_size_, ARemoteSize).limit
+             : -1;
+}
+
+int32_t TIdFTP::DataLowWater() {
   // A plain binary transfer is woken once per half a read rather than once per segment: a
   // fast sender otherwise wakes us (and we it) tens of thousands of times per GiB. Through
   // TLS the records decide what a read returns, so the waits stay as they are.
-  const int32_t low_water = binary && ControlTLS() == nullptr ? RecvBufferSize() / 2 : 0;
+  return transfer_type_ == ftBinary && ControlTLS() == nullptr ? RecvBufferSize() / 2 : 0;
+}
+
+void TIdFTP::SendRestart(bool AResume, rtl::TStream& ADest) {
+  if (AResume) SendCmd(res::kFtpCmdRest + rtl::IntToStr(ADest.Position()), int16_t{350});
+}
+
+int64_t TIdFTP::ReceivePassive(const std::string& ACommand, rtl::TStream& ADest, bool AResume,
+                               int64_t AStartPosition, int64_t ARemoteSize) {
+  std::string address;
+  int32_t port = 0;
+  RequestDataAddress(address, port);
+  OpenPassiveDataConnection(address, port);
+  auto& data = static_cast<TIdTCPClient&>(*data_connection_);
   int64_t received = 0;
-  // The most bytes the data may bring, once the 1xx reply has announced what it announces.
-  const auto limit = [&] {
-    return binary ? ExpectedSize(start_position, transfer_size_, ARemoteSize).limit : -1;
-  };
-  const auto send_rest = [&] {
-    if (AResume) SendCmd(res::kFtpCmdRest + rtl::IntToStr(ADest.Position()), int16_t{350});
-  };
   try {
-    if (passive_) {
-      std::string address;
-      int32_t port = 0;
-      RequestDataAddress(address, port);
-      OpenPassiveDataConnection(address, port);
-      auto& data = static_cast<TIdTCPClient&>(*data_connection_);
-      try {
-        send_rest();
-        WriteLn(ACommand);
-        GetResponse({125, 150, 154});
-        transfer_size_ = AnnouncedTransferSize(LastReply());
-        // The server starts its side of TLS only once it has answered the command.
-        StartDataTLS(data);
-        received = ReadData(data, ADest, transfer_size_, limit(), low_water);
-      } catch (...) {
-        // The error that broke the transfer is what the caller must see.
-        try {
-          data.Disconnect();
-        } catch (...) {
-        }
-        throw;
-      }
-      data.Disconnect();
-    } else {
-      ListenForActiveDataConnection();
-      auto& listener = static_cast<TIdSimpleServer&>(*data_connection_);
-      send_rest();
-      SendCmd(ACommand, {125, 150, 154});
-      transfer_size_ = AnnouncedTransferSize(LastReply());
-      if (!listener.AcceptConnection()) {
-        // Reading from a connection that was never made would report an empty transfer.
-        if (listener.AbortRequested()) throw EIdFTPDataConnectionError(res::kFtpAcceptAborted);
-        if (listener.AcceptTimedOut())
-          throw EIdFTPDataConnectionError(
-              rtl::Format(res::kFtpAcceptTimeout, {listener.AcceptTimeout()}));
-        throw EIdFTPDataConnectionError(
-            rtl::Format(res::kFtpAcceptFailed, {listener.AcceptError()}));
-      }
-      // We are the TLS client on the connection the server opened.
-      StartDataTLS(listener);
-      received = ReadData(listener, ADest, transfer_size_, limit(), low_water);
-    }
+    SendRestart(AResume, ADest);
+    WriteLn(ACommand);
+    GetResponse({125, 150, 154});
+    transfer_size_ = AnnouncedTransferSize(LastReply());
+    // The server starts its side of TLS only once it has answered the command.
+    StartDataTLS(data);
+    received = ReadData(data, ADest, transfer_size_, DataLimit(AStartPosition, ARemoteSize),
+                        DataLowWater());
   } catch (...) {
-    data_connection_.reset();
-    ReportStatus(ftpReady, {res::kFtpTransferComplete.Text()});
+    // The error that broke the transfer is what the caller must see.
+    try {
+      data.Disconnect();
+    } catch (...) {
+    }
     throw;
   }
-  data_connection_.reset();
-  ReportStatus(ftpReady, {res::kFtpTransferComplete.Text()});
+  data.Disconnect();
+  return received;
+}
 
-  const int16_t code = GetResponse({225, 226, 250, 426, 450});
-  if (code == 426 || code == 450) {
-    // The transfer returns normally and says so with the status; a caller for whom a partial
-    // file is a failure (the launcher, tavo-ftp) watches for ftpAborted.
-    // After our ABOR the server answers that too (226 or 225), and often in the same breath as
-    // the 426. A server that reports a broken transfer on its own sends the 426 alone, and
-    // waiting for a second reply would wait for one that never comes (for ever with
-    // ReadTimeout 0): so it is read when ABOR went out, or when it arrives within a short grace.
-    if (abort_sent_ || InboundBuffer().VisibleSize() > 0 ||
-        FillInputBuffer(false, kSecondReplyGraceMs, false) > 0)
-      GetResponse({226, 225});
-    ReportStatus(ftpAborted, {res::kFtpTransferAborted.Text()});
-    return;
+int64_t TIdFTP::ReceiveActive(const std::string& ACommand, rtl::TStream& ADest, bool AResume,
+                              int64_t AStartPosition, int64_t ARemoteSize) {
+  ListenForActiveDataConnection();
+  auto& listener = static_cast<TIdSimpleServer&>(*data_connection_);
+  SendRestart(AResume, ADest);
+  SendCmd(ACommand, {125, 150, 154});
+  transfer_size_ = AnnouncedTransferSize(LastReply());
+  if (!listener.AcceptConnection()) {
+    // Reading from a connection that was never made would report an empty transfer.
+    if (listener.AbortRequested()) throw EIdFTPDataConnectionError(res::kFtpAcceptAborted);
+    if (listener.AcceptTimedOut())
+      throw EIdFTPDataConnectionError(
+          rtl::Format(res::kFtpAcceptTimeout, {listener.AcceptTimeout()}));
+    throw EIdFTPDataConnectionError(rtl::Format(res::kFtpAcceptFailed, {listener.AcceptError()}));
   }
-  // A server that announced the size ("(N bytes)") and then closed the data connection early
-  // has sent part of the file, whatever its final reply says. In ASCII mode the byte count
-  // changes on the way, so only binary transfers are held to the announced size.
-  const ExpectedSize expected(start_position, transfer_size_, ARemoteSize);
-  if (binary && !expected.Complete(received))
-    throw EIdFTPTransferIncomplete(
-        rtl::Format(res::kFtpTransferIncomplete, {received, expected.limit}));
+  // We are the TLS client on the connection the server opened.
+  StartDataTLS(listener);
+  return ReadData(listener, ADest, transfer_size_, DataLimit(AStartPosition, ARemoteSize),
+                  DataLowWater());
+}
+
+bool TIdFTP::ReadAbortedTransferReply() {
+  const int16_t code = GetResponse({225, 226, 250, 426, 450});
+  if (code != 426 && code != 450) return false;
+  // The transfer returns normally and says so with the status; a caller for whom a partial
+  // file is a failure (the launcher, tavo-ftp) watches for ftpAborted.
+  // After our ABOR the server answers that too (226 or 225), and often in the same breath as
+  // the 426. A server that reports a broken transfer on its own sends the 426 alone, and
+  // waiting for a second reply would wait for one that never comes (for ever with
+  // ReadTimeout 0): so it is read when ABOR went out, or when it arrives within a short grace.
+  if (abort_sent_ || InboundBuffer().VisibleSize() > 0 ||
+      FillInputBuffer(false, kSecondReplyGraceMs, false) > 0)
+    GetResponse({226, 225});
+  ReportStatus(ftpAborted, {res::kFtpTransferAborted.Text()});
+  return true;
 }
 
 void TIdFTP::OpenPassiveDataConnection(const std::string& AAddress, int32_t APort) {

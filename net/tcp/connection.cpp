@@ -173,52 +173,56 @@ int32_t TIdTCPConnection::FillInputBuffer(bool ARaiseExceptionIfDisconnected, in
       if (ARaiseExceptionOnTimeout) throw EIdReadTimeout(res::kTcpReadTimeout);
       return -1;
     }
-    // A size below one byte would make every receive look like the peer's close.
-    const int32_t size = std::max<int32_t>(recv_buffer_size_, 1);
-    // Without an intercept, which may reshape a chunk, the bytes land at the end of the input
-    // buffer directly instead of being copied there from the chunk buffer.
-    const bool direct = intercept_ == nullptr;
-    const int64_t stored = inbound_buffer_->StorageSize();
-    uint8_t* landing;
-    if (direct) {
-      landing = inbound_buffer_->AppendSpace(size);
-    } else {
-      chunk_buffer_->SetSize(size);
-      landing = chunk_buffer_->DataStart();
-    }
-    int32_t n;
-    try {
-      n = io_handler_->Recv(landing, size);
-    } catch (...) {
-      if (direct) inbound_buffer_->TrimStorage(stored);
-      throw;
-    }
-    if (direct) inbound_buffer_->TrimStorage(stored + std::max(n, 0));
-    peer_closed_ = n == 0;
-    if (n != 0) {
-      if (GlobalStack->CheckResult(n, {Id_WSAESHUTDOWN, Id_WSAECONNABORTED})) {
-        const int32_t error = GlobalStack->LastError();
-        n = 0;
-        CloseTransport();
-        if (inbound_buffer_->VisibleSize() == 0) GlobalStack->RaiseError(error);
-      }
-      if (n > 0 && !direct) {
-        chunk_buffer_->SetSize(n);
-        chunk_buffer_->SetPosition(0);
-        intercept_->FilterReceived(*chunk_buffer_);
-        n = Clamp32(chunk_buffer_->VisibleSize());
-        landing = chunk_buffer_->DataStart();
-      }
-      if (n > 0 && ascii_filter_) {
-        for (int32_t i = 0; i < n; ++i) landing[i] &= 0x7F;
-      }
-      if (n > 0 && !direct) inbound_buffer_->Append(landing, n);
-    }
+    const int32_t n = ReceiveIntoInputBuffer();
     CheckClosed(ARaiseExceptionIfDisconnected, false);
     result = n;
     if (n != 0 || !Connected()) break;
   }
   return result;
+}
+
+int32_t TIdTCPConnection::ReceiveIntoInputBuffer() {
+  // A size below one byte would make every receive look like the peer's close.
+  const int32_t size = std::max<int32_t>(recv_buffer_size_, 1);
+  // Without an intercept, which may reshape a chunk, the bytes land at the end of the input
+  // buffer directly instead of being copied there from the chunk buffer.
+  const bool direct = intercept_ == nullptr;
+  const int64_t stored = inbound_buffer_->StorageSize();
+  uint8_t* landing;
+  if (direct) {
+    landing = inbound_buffer_->AppendSpace(size);
+  } else {
+    chunk_buffer_->SetSize(size);
+    landing = chunk_buffer_->DataStart();
+  }
+  int32_t n;
+  try {
+    n = io_handler_->Recv(landing, size);
+  } catch (...) {
+    if (direct) inbound_buffer_->TrimStorage(stored);
+    throw;
+  }
+  if (direct) inbound_buffer_->TrimStorage(stored + std::max(n, 0));
+  peer_closed_ = n == 0;
+  if (n == 0) return 0;
+  if (GlobalStack->CheckResult(n, {Id_WSAESHUTDOWN, Id_WSAECONNABORTED})) {
+    const int32_t error = GlobalStack->LastError();
+    n = 0;
+    CloseTransport();
+    if (inbound_buffer_->VisibleSize() == 0) GlobalStack->RaiseError(error);
+  }
+  if (n > 0 && !direct) {
+    chunk_buffer_->SetSize(n);
+    chunk_buffer_->SetPosition(0);
+    intercept_->FilterReceived(*chunk_buffer_);
+    n = Clamp32(chunk_buffer_->VisibleSize());
+    landing = chunk_buffer_->DataStart();
+  }
+  if (n > 0 && ascii_filter_) {
+    for (int32_t i = 0; i < n; ++i) landing[i] &= 0x7F;
+  }
+  if (n > 0 && !direct) inbound_buffer_->Append(landing, n);
+  return n;
 }
 
 std::string TIdTCPConnection::ReadLn(const std::string& ATerminator, int32_t ATimeout,
@@ -296,32 +300,13 @@ int32_t TIdTCPConnection::ReadInt32(bool AConvert) {
 
 void TIdTCPConnection::ReadToStream(rtl::TStream& AStream, int64_t AByteCount,
                                     bool AReadUntilDisconnect) {
-  if (AByteCount == -1 && !AReadUntilDisconnect) {
-    AByteCount = ReadInt32(true);
-    // A negative length from the peer is no count at all; reading nothing and reporting
-    // success would hide a broken sender.
-    if (AByteCount < 0) throw EIdException(rtl::Format(res::kTcpInvalidLength, {AByteCount}));
-  } else if (AByteCount < 0 && !AReadUntilDisconnect) {
-    throw EIdException(rtl::Format(res::kTcpInvalidLength, {AByteCount}));
-  }
+  AByteCount = ReadToStreamCount(AByteCount, AReadUntilDisconnect);
   if (AByteCount >= 0) {
     const int64_t pos = AStream.Position();
     AStream.SetSize(pos + AByteCount);
     AStream.SetPosition(pos);
   }
-
-  // Until the close there is no byte limit: a transfer beyond 2 GiB must not stop half-way
-  // and look complete.
-  int64_t remaining;
-  if (AReadUntilDisconnect) {
-    remaining = std::numeric_limits<int64_t>::max();
-    WorkBegin(wmRead, 0);
-  } else {
-    remaining = AByteCount;
-    WorkBegin(wmRead, Clamp32(AByteCount));
-  }
-
-  std::vector<uint8_t> block;
+  WorkBegin(wmRead, AReadUntilDisconnect ? 0 : Clamp32(AByteCount));
   // Runs once on success and again on the way out of a failure; the stream's own questions
   // may raise (a destination whose buffered bytes the disk refuses), and the work bracket
   // must still close exactly once.
@@ -336,54 +321,70 @@ void TIdTCPConnection::ReadToStream(rtl::TStream& AStream, int64_t AByteCount,
   };
   try {
     if (AReadUntilDisconnect) {
-      // Until the close, bytes go from the input buffer to the stream as each receive brings
-      // them: no copy through a block, and no wait for a block to fill.
-      while (remaining > 0) {
-        const int64_t visible = inbound_buffer_->VisibleSize();
-        if (visible > 0) {
-          const int64_t k = std::min(visible, remaining);
-          AStream.WriteBuffer(inbound_buffer_->DataStart(), k);
-          inbound_buffer_->Discard(Clamp32(k));
-          remaining -= k;
-          continue;
-        }
-        if (!Connected()) break;
-        try {
-          FillInputBuffer(true, TimeoutDefault, true);
-        } catch (const EIdConnClosedGracefully&) {
-          break;  // the close ends the read; everything before it has reached the stream
-        }
-      }
-      finish();
-      return;
-    }
-    if (inbound_buffer_->VisibleSize() > 0) {
-      const int64_t k = std::min(inbound_buffer_->VisibleSize(), remaining);
-      AStream.WriteBuffer(inbound_buffer_->DataStart(), k);
-      inbound_buffer_->Discard(Clamp32(k));
-      remaining -= k;
-    }
-    const int64_t chunk = std::min<int64_t>(remaining, std::max<int32_t>(recv_buffer_size_, 1));
-    block.resize(static_cast<size_t>(std::max<int64_t>(chunk, 0)));
-    // Whole blocks only: a close before the count is reached raises, and the bytes of the
-    // unfinished block stay in the input buffer.
-    while (remaining > 0 && Connected()) {
-      const int32_t k = Clamp32(std::min(remaining, chunk));
-      ReadBytes(block.data(), k);
-      AStream.WriteBuffer(block.data(), k);
-      remaining -= k;
-    }
-    // A counted read that ends short, because the close was seen before this call or the
-    // connection was never open, must not pass for a complete one.
-    if (remaining > 0) {
-      CheckClosed(true, true);
-      throw EIdNotConnected(res::kTcpNotConnected);
+      ReadToStreamUntilClose(AStream);
+    } else {
+      ReadToStreamCounted(AStream, AByteCount);
     }
   } catch (...) {
     finish();
     throw;
   }
   finish();
+}
+
+int64_t TIdTCPConnection::ReadToStreamCount(int64_t AByteCount, bool AReadUntilDisconnect) {
+  if (AByteCount == -1 && !AReadUntilDisconnect) {
+    AByteCount = ReadInt32(true);
+    // A negative length from the peer is no count at all; reading nothing and reporting
+    // success would hide a broken sender.
+    if (AByteCount < 0) throw EIdException(rtl::Format(res::kTcpInvalidLength, {AByteCount}));
+  } else if (AByteCount < 0 && !AReadUntilDisconnect) {
+    throw EIdException(rtl::Format(res::kTcpInvalidLength, {AByteCount}));
+  }
+  return AByteCount;
+}
+
+int64_t TIdTCPConnection::MoveBufferedToStream(rtl::TStream& AStream, int64_t AMost) {
+  const int64_t k = std::min(inbound_buffer_->VisibleSize(), AMost);
+  if (k <= 0) return 0;
+  AStream.WriteBuffer(inbound_buffer_->DataStart(), k);
+  inbound_buffer_->Discard(Clamp32(k));
+  return k;
+}
+
+void TIdTCPConnection::ReadToStreamUntilClose(rtl::TStream& AStream) {
+  // Until the close there is no byte limit: a transfer beyond 2 GiB must not stop half-way and
+  // look complete. Bytes go from the input buffer to the stream as each receive brings them:
+  // no copy through a block, and no wait for a block to fill.
+  while (true) {
+    if (MoveBufferedToStream(AStream, std::numeric_limits<int64_t>::max()) > 0) continue;
+    if (!Connected()) break;
+    try {
+      FillInputBuffer(true, TimeoutDefault, true);
+    } catch (const EIdConnClosedGracefully&) {
+      break;  // the close ends the read; everything before it has reached the stream
+    }
+  }
+}
+
+void TIdTCPConnection::ReadToStreamCounted(rtl::TStream& AStream, int64_t ACount) {
+  int64_t remaining = ACount - MoveBufferedToStream(AStream, ACount);
+  const int64_t chunk = std::min<int64_t>(remaining, std::max<int32_t>(recv_buffer_size_, 1));
+  std::vector<uint8_t> block(static_cast<size_t>(std::max<int64_t>(chunk, 0)));
+  // Whole blocks only: a close before the count is reached raises, and the bytes of the
+  // unfinished block stay in the input buffer.
+  while (remaining > 0 && Connected()) {
+    const int32_t k = Clamp32(std::min(remaining, chunk));
+    ReadBytes(block.data(), k);
+    AStream.WriteBuffer(block.data(), k);
+    remaining -= k;
+  }
+  // A counted read that ends short, because the close was seen before this call or the
+  // connection was never open, must not pass for a complete one.
+  if (remaining > 0) {
+    CheckClosed(true, true);
+    throw EIdNotConnected(res::kTcpNotConnected);
+  }
 }
 
 std::string TIdTCPConnection::ReadAvailable() {

@@ -157,6 +157,15 @@ class TIdTCPConnection : public TIdComponent {
  private:
   // Forgets the handler, and frees it when the connection owns it.
   void ReleaseIOHandler();
+  // One receive of FillInputBuffer into the input buffer, through the intercept and the ASCII
+  // filter; the bytes added, 0 at the peer's close.
+  int32_t ReceiveIntoInputBuffer();
+  // ReadToStream's steps: the count (read from the peer when -1), the buffered bytes moved to
+  // the stream (at most AMost; how many), the read until the close, the counted read.
+  int64_t ReadToStreamCount(int64_t AByteCount, bool AReadUntilDisconnect);
+  int64_t MoveBufferedToStream(rtl::TStream& AStream, int64_t AMost);
+  void ReadToStreamUntilClose(rtl::TStream& AStream);
+  void ReadToStreamCounted(rtl::TStream& AStream, int64_t ACount);
 
   TIdIOHandler* io_handler_ = nullptr;
   TIdIOHandlerSocket* socket_io_handler_ = nullptr;
