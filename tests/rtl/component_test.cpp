@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "rtl/exception.h"
+#include "tests/support/expect_throw.h"
 
 using tavo::rtl::TComponent;
 using tavo::rtl::TOperation;
@@ -83,12 +84,9 @@ TEST(ComponentTest, OwnerDestroysOwnedComponentsNewestFirst) {
     EXPECT_EQ(owner->ComponentCount(), 3);
     EXPECT_EQ(owner->Components(2), third);
     EXPECT_EQ(third->Owner(), owner.get());
-    try {
-      owner->Components(3);
-      ADD_FAILURE() << "no exception";
-    } catch (const tavo::rtl::EListError& e) {
-      EXPECT_STREQ(e.what(), "List index out of bounds (3)");
-    }
+    EXPECT_EQ(
+        tavo::testsupport::ThrownMessage<tavo::rtl::EListError>([&] { owner->Components(3); }),
+        "List index out of bounds (3)");
   }
   EXPECT_EQ(log, (std::vector<std::string>{"owner", "third", "second", "first"}));
 }

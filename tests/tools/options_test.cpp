@@ -10,6 +10,7 @@
 
 #include "net/tls/tls.h"
 #include "resources/text.h"
+#include "tests/support/expect_throw.h"
 #include "tools/tavo-ftp/netrc.h"
 #include "tools/tavo-ftp/options.h"
 
@@ -137,22 +138,15 @@ TEST(TavoFtpOptions, EachCommandLineAsksForWhatItSays) {
     std::ostringstream name;
     for (const std::string& w : words) name << w << ' ';
     SCOPED_TRACE(name.str());
-    try {
-      Parse(words);
-      ADD_FAILURE() << "taken";
-    } catch (const UsageError& e) {
-      EXPECT_NE(std::string(e.what()).find(said), std::string::npos) << e.what();
-      EXPECT_EQ(std::string(e.what()).find("pr0xy"), std::string::npos) << e.what();
-    }
+    const std::string message = testsupport::ThrownMessage<UsageError>([&] { Parse(words); });
+    EXPECT_NE(message.find(said), std::string::npos) << message;
+    EXPECT_EQ(message.find("pr0xy"), std::string::npos) << message;
   }
   // The same refusal for a German user.
   res::SetLanguage(res::TLanguage::lgGerman);
-  try {
-    Parse({"ls", "--resume", "ftp://h/"});
-    ADD_FAILURE() << "taken";
-  } catch (const UsageError& e) {
-    EXPECT_STREQ(e.what(), "--resume gehört zu get");
-  }
+  EXPECT_EQ(
+      testsupport::ThrownMessage<UsageError>([] { Parse({"ls", "--resume", "ftp://h/"}); }),
+      "--resume gehört zu get");
   res::SetLanguage(res::TLanguage::lgEnglish);
 }
 

@@ -10,6 +10,7 @@
 #include "net/tcp/reply.h"
 #include "tests/net/ftp/ftp_test_util.h"
 #include "tests/support/child_process.h"
+#include "tests/support/expect_throw.h"
 #include "tests/support/scripted_peer.h"
 #include "tests/support/thread_state.h"
 
@@ -91,12 +92,9 @@ TEST(FtpCreation, ProxySettingsCopyAllFiveFieldsAndRefuseOtherClasses) {
   EXPECT_EQ(ftp.ProxySettings().Port(), 2121);
 
   TIdRFCReply reply;
-  try {
-    ftp.ProxySettings().Assign(reply);
-    ADD_FAILURE() << "copied from a reply";
-  } catch (const rtl::EConvertAssignError& e) {
-    EXPECT_STREQ(e.what(), "TIdRFCReply kann nicht zu TIdFtpProxySettings zugewiesen werden");
-  }
+  EXPECT_EQ(testsupport::ThrownMessage<rtl::EConvertAssignError>(
+                [&] { ftp.ProxySettings().Assign(reply); }),
+            "TIdRFCReply kann nicht zu TIdFtpProxySettings zugewiesen werden");
   EXPECT_EQ(ftp.ProxySettings().Host(), "proxy");
 }
 
@@ -137,13 +135,12 @@ TEST_F(FtpSession, MultiLineGreetingIsReadWholeBeforeUser) {
 TEST_F(FtpSession, PreliminaryGreetingFailsTheConnectAndClosesTheConnection) {
   peer.Send("120 ready in 5 minutes\r\n").ReadUntilClose();
   Start();
-  try {
-    ftp.Connect();
-    ADD_FAILURE() << "120 accepted as greeting";
-  } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyCode(), 120);
-    EXPECT_STREQ(e.what(), "ready in 5 minutes\r\n");
-  }
+  testsupport::ExpectThrowWith<EIdProtocolReplyError>(
+      [&] { ftp.Connect(); },
+      [](const auto& e) {
+        EXPECT_EQ(e.ReplyCode(), 120);
+        EXPECT_STREQ(e.what(), "ready in 5 minutes\r\n");
+      });
   EXPECT_FALSE(ftp.Connected());
   ExpectPeerDone();
   EXPECT_EQ(peer.Received(), "");
@@ -179,13 +176,12 @@ TEST_F(FtpSession, RefusedPasswordFailsWithTheServersCodeAndText) {
       .Send("530 Login incorrect.\r\n")
       .ReadUntilClose();
   Start();
-  try {
-    ftp.Connect();
-    ADD_FAILURE() << "530 accepted";
-  } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyCode(), 530);
-    EXPECT_STREQ(e.what(), "Login incorrect.\r\n");
-  }
+  testsupport::ExpectThrowWith<EIdProtocolReplyError>(
+      [&] { ftp.Connect(); },
+      [](const auto& e) {
+        EXPECT_EQ(e.ReplyCode(), 530);
+        EXPECT_STREQ(e.what(), "Login incorrect.\r\n");
+      });
   EXPECT_FALSE(ftp.Connected());
   ExpectPeerDone();
   EXPECT_EQ(peer.Received(), "USER u\r\nPASS p\r\n");
@@ -205,12 +201,8 @@ TEST_F(FtpSession, Syst500GivesAnUnknownSystemAndTheSessionStands) {
 TEST_F(FtpSession, Syst502FailsTheConnect) {
   ScriptLogin(peer, "502 not implemented\r\n").ReadUntilClose();
   Start();
-  try {
-    ftp.Connect();
-    ADD_FAILURE() << "502 accepted for SYST";
-  } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyCode(), 502);
-  }
+  testsupport::ExpectThrowWith<EIdProtocolReplyError>(
+      [&] { ftp.Connect(); }, [](const auto& e) { EXPECT_EQ(e.ReplyCode(), 502); });
   EXPECT_FALSE(ftp.Connected());
   ExpectPeerDone();
   EXPECT_EQ(peer.Received(), kLoginBytes);
@@ -323,13 +315,12 @@ TEST_F(FtpSession, ChangeDirRawCommandAndRefusedLineBreaks) {
   ftp.Connect();
   ftp.ChangeDir("Software/111_85_272");
   ftp.ChangeDir("old");
-  try {
-    ftp.ChangeDir("gone");
-    ADD_FAILURE() << "550 accepted";
-  } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyCode(), 550);
-    EXPECT_STREQ(e.what(), "No such\r\ndirectory.\r\n");
-  }
+  testsupport::ExpectThrowWith<EIdProtocolReplyError>(
+      [&] { ftp.ChangeDir("gone"); },
+      [](const auto& e) {
+        EXPECT_EQ(e.ReplyCode(), 550);
+        EXPECT_STREQ(e.what(), "No such\r\ndirectory.\r\n");
+      });
   EXPECT_TRUE(ftp.Connected());
   // A name carrying a line break would smuggle in a second command: refused, nothing sent.
   EXPECT_THROW(ftp.ChangeDir("x\r\nDELE important.dat"), EIdCommandLineBreak);
@@ -578,14 +569,12 @@ TEST_F(FtpSession, HttpProxyTypeIsNotSupported) {
   peer.Send("220 ready\r\n").ReadUntilClose();
   Start();
   ftp.ProxySettings().SetProxyType(fpcmHttpProxyWithFtp);
-  try {
-    ftp.Connect();
-    ADD_FAILURE() << "connected";
-  } catch (const EIdProtocolReplyError&) {
-    ADD_FAILURE() << "wrong class";
-  } catch (const EIdException& e) {
-    EXPECT_STREQ(e.what(), "Anweisung nicht unterstützt");
-  }
+  testsupport::ExpectThrowWith<EIdException>(
+      [&] { ftp.Connect(); },
+      [](const EIdException& e) {
+        EXPECT_EQ(dynamic_cast<const EIdProtocolReplyError*>(&e), nullptr) << "wrong class";
+        EXPECT_STREQ(e.what(), "Anweisung nicht unterstützt");
+      });
   EXPECT_FALSE(ftp.Connected());
   ExpectPeerDone();
   EXPECT_EQ(peer.Received(), "");

@@ -18,6 +18,7 @@
 #include "net/stack/exceptions.h"
 #include "platform/clock.h"
 #include "rtl/exception.h"
+#include "tests/support/expect_throw.h"
 
 namespace tavo::net {
 namespace {
@@ -262,14 +263,14 @@ TEST(FtpListItems, ParseLineRaisesForLinesItCannotRead) {
   for (const Case& c : cases) {
     TIdFTPListItem item;
     item.SetRawLine(c.line);
-    try {
-      items.ParseLine(c.format, item);
-      ADD_FAILURE() << "parsed: " << c.line;
-    } catch (const rtl::Exception& e) {
-      EXPECT_EQ(e.Message(), c.error) << c.line;
-      EXPECT_EQ(dynamic_cast<const EIdInvalidFTPListingFormat*>(&e) != nullptr,
-                c.format != flfUnix && c.format != flfVax);
-    }
+    SCOPED_TRACE(c.line);
+    testsupport::ExpectThrowWith<rtl::Exception>(
+        [&] { items.ParseLine(c.format, item); },
+        [&](const rtl::Exception& e) {
+          EXPECT_EQ(e.Message(), c.error);
+          EXPECT_EQ(dynamic_cast<const EIdInvalidFTPListingFormat*>(&e) != nullptr,
+                    c.format != flfUnix && c.format != flfVax);
+        });
   }
 }
 

@@ -27,6 +27,7 @@
 #include "rtl/exception.h"
 #include "rtl/streams.h"
 #include "tests/net/ftp/ftp_test_util.h"
+#include "tests/support/expect_throw.h"
 #include "tests/support/scratch.h"
 #include "tests/support/scripted_peer.h"
 #include "tests/support/thread_state.h"
@@ -150,12 +151,9 @@ TEST_F(Retrieval, PassiveReplyForms) {
 TEST_F(Retrieval, FiveFieldPasvReplyMakesNoDataConnection) {
   peer.ExpectLine("PASV").Send("227 Entering Passive Mode (127,0,0,1,4)\r\n").ReadUntilClose();
   ConnectToPeer();
-  try {
-    ftp.Get("f", dir / "f", true, false);
-    ADD_FAILURE() << "a five-field reply was taken";
-  } catch (const rtl::EConvertError& e) {
-    EXPECT_STREQ(e.what(), "'' is not a valid integer value");
-  }
+  EXPECT_EQ(
+      testsupport::ThrownMessage<rtl::EConvertError>([&] { ftp.Get("f", dir / "f", true, false); }),
+      "'' is not a valid integer value");
   EXPECT_EQ(status.Texts(), kTransferStatuses);
   EXPECT_EQ(test::ReadFile(dir / "f"), "");
   ExpectDataConnectionGone();
@@ -282,14 +280,11 @@ TEST_F(Retrieval, AbortDuringTheTransferReadsTheAnswerToAbor) {
   EXPECT_EQ(status.Texts().back(), "Transfer abgebrochen");
   EXPECT_EQ(ftp.LastReply().NumericCode(), 226) << "the answer to ABOR was read";
   ftp.SetOnWork(nullptr);
-  try {
-    std::string address;
-    int32_t port = 0;
-    ftp.RequestPassiveAddress(address, port);
-    ADD_FAILURE() << "502 accepted";
-  } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyCode(), 502) << "the next command got its own reply";
-  }
+  std::string address;
+  int32_t port = 0;
+  testsupport::ExpectThrowWith<EIdProtocolReplyError>(
+      [&] { ftp.RequestPassiveAddress(address, port); },
+      [](const auto& e) { EXPECT_EQ(e.ReplyCode(), 502) << "the next command got its own reply"; });
   ExpectDataConnectionGone();
   Finish();
 }
@@ -398,13 +393,12 @@ TEST_F(Retrieval, RefusedRetrLeavesAnEmptyFileAndClosesTheDataConnection) {
   ConnectToPeer();
   test::ScratchDir other;
   const std::string dest = other / "missing.exe";
-  try {
-    ftp.Get("missing.exe", dest, true, false);
-    ADD_FAILURE() << "550 accepted";
-  } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyCode(), 550);
-    EXPECT_STREQ(e.what(), "No such file.\r\n");
-  }
+  testsupport::ExpectThrowWith<EIdProtocolReplyError>(
+      [&] { ftp.Get("missing.exe", dest, true, false); },
+      [](const auto& e) {
+        EXPECT_EQ(e.ReplyCode(), 550);
+        EXPECT_STREQ(e.what(), "No such file.\r\n");
+      });
   EXPECT_TRUE(std::filesystem::is_regular_file(dest));
   EXPECT_EQ(test::ReadFile(dest), "");
   EXPECT_EQ(status.Texts(), kTransferStatuses);
@@ -458,12 +452,9 @@ TEST_F(Retrieval, DestinationAndResumeRules) {
     const std::string dest = d / "f";
     if (r.existing) d.Write("f", *r.existing, 0644);
     if (r.refused) {
-      try {
-        client.Get("f", dest, r.can_overwrite, r.resume);
-        ADD_FAILURE() << "not refused";
-      } catch (const EIdFTPFileAlreadyExists& e) {
-        EXPECT_STREQ(e.what(), "Die Zieldatei existiert bereits.");
-      }
+      EXPECT_EQ(testsupport::ThrownMessage<EIdFTPFileAlreadyExists>(
+                    [&] { client.Get("f", dest, r.can_overwrite, r.resume); }),
+                "Die Zieldatei existiert bereits.");
     } else {
       client.Get("f", dest, r.can_overwrite, r.resume);
     }
@@ -481,15 +472,11 @@ TEST_F(Retrieval, FileThatCannotBeCreatedFailsBeforeAnyCommand) {
   peer.ReadUntilClose();
   ConnectToPeer();
   const std::string dest = dir / "no-folder/f";
-  try {
-    ftp.Get("f", dest, true, false);
-    ADD_FAILURE() << "created a file in a missing folder";
-  } catch (const rtl::EFCreateError& e) {
-    // The full path as the system spells it (on Windows with its drive and backslashes).
-    const std::string full = std::filesystem::absolute(dest).make_preferred().string();
-    EXPECT_EQ(std::string(e.what()),
-              "Datei \"" + full + "\" kann nicht erstellt werden. No such file or directory");
-  }
+  // The full path as the system spells it (on Windows with its drive and backslashes).
+  const std::string full = std::filesystem::absolute(dest).make_preferred().string();
+  EXPECT_EQ(
+      testsupport::ThrownMessage<rtl::EFCreateError>([&] { ftp.Get("f", dest, true, false); }),
+      "Datei \"" + full + "\" kann nicht erstellt werden. No such file or directory");
   EXPECT_EQ(status.Texts(), std::vector<std::string>{});
   Finish();
   EXPECT_EQ(Commands(), "");
@@ -633,12 +620,8 @@ TEST_F(Retrieval, ServerThatNeverConnectsBackEndsWithinTheReadTimeout) {
   ftp.SetReadTimeout(700);
   rtl::TMemoryStream dest;
   const auto t0 = std::chrono::steady_clock::now();
-  try {
-    ftp.Get("f", dest);
-    ADD_FAILURE() << "a transfer without a data connection succeeded";
-  } catch (const EIdFTPDataConnectionError& e) {
-    EXPECT_STREQ(e.what(), "Der Server hat innerhalb von 700 ms keine Datenverbindung geöffnet.");
-  }
+  EXPECT_EQ(testsupport::ThrownMessage<EIdFTPDataConnectionError>([&] { ftp.Get("f", dest); }),
+            "Der Server hat innerhalb von 700 ms keine Datenverbindung geöffnet.");
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(8));
   EXPECT_EQ(status.Texts(), kTransferStatuses);
   ExpectDataConnectionGone();

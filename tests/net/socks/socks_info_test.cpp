@@ -8,6 +8,7 @@
 #include "net/tcp/iohandler.h"
 #include "net/tcp/reply.h"
 #include "rtl/exception.h"
+#include "tests/support/expect_throw.h"
 
 namespace tavo::net {
 namespace {
@@ -54,30 +55,18 @@ TEST(SocksInfo, CopyingFromOrToAnotherClassIsRefused) {
   TIdSocksInfo socks;
   socks.SetHost("kept");
   TIdRFCReply reply;
-  try {
-    socks.Assign(reply);
-    ADD_FAILURE() << "copied a reply into SOCKS settings";
-  } catch (const rtl::EConvertAssignError& e) {
-    EXPECT_STREQ(e.what(), "TIdRFCReply kann nicht zu TIdSocksInfo zugewiesen werden");
-  }
+  EXPECT_EQ(testsupport::ThrownMessage<rtl::EConvertAssignError>([&] { socks.Assign(reply); }),
+            "TIdRFCReply kann nicht zu TIdSocksInfo zugewiesen werden");
   EXPECT_EQ(socks.Host(), "kept");
-  try {
-    reply.Assign(socks);
-    ADD_FAILURE() << "copied SOCKS settings into a reply";
-  } catch (const rtl::EConvertAssignError& e) {
-    EXPECT_STREQ(e.what(), "TIdSocksInfo kann nicht zu TIdRFCReply zugewiesen werden");
-  }
+  EXPECT_EQ(testsupport::ThrownMessage<rtl::EConvertAssignError>([&] { reply.Assign(socks); }),
+            "TIdSocksInfo kann nicht zu TIdRFCReply zugewiesen werden");
 }
 
 TEST(SocksInfo, AReplyTimeOutBelowInfiniteIsRefused) {
   TIdSocksInfo socks;
   socks.SetReplyTimeout(TimeoutInfinite);
-  try {
-    socks.SetReplyTimeout(-3);
-    ADD_FAILURE() << "accepted -3";
-  } catch (const EIdException& e) {
-    EXPECT_STREQ(e.what(), "Ungültige Zeitüberschreitung (-3 ms).");
-  }
+  EXPECT_EQ(testsupport::ThrownMessage<EIdException>([&] { socks.SetReplyTimeout(-3); }),
+            "Ungültige Zeitüberschreitung (-3 ms).");
   EXPECT_EQ(socks.ReplyTimeout(), TimeoutInfinite);
 }
 
@@ -85,21 +74,15 @@ TEST(SocksInfo, WithoutAProxyNegotiateDoesNothingWithoutAConnectionOrAKnownVersi
   TIdSocksInfo socks;
   EXPECT_NO_THROW(socks.Negotiate("tavo.test", 21));
   for (TSocksVersion version : {svSocks4, svSocks4A, svSocks5}) {
+    SCOPED_TRACE(version);
     socks.SetVersion(version);
-    try {
-      socks.Negotiate("192.0.2.7", 21);
-      ADD_FAILURE() << "negotiated without a connection, version " << version;
-    } catch (const EIdClosedSocket& e) {
-      EXPECT_STREQ(e.what(), "Verbindung aufgehoben.");
-    }
+    EXPECT_EQ(
+        testsupport::ThrownMessage<EIdClosedSocket>([&] { socks.Negotiate("192.0.2.7", 21); }),
+        "Verbindung aufgehoben.");
   }
   socks.SetVersion(static_cast<TSocksVersion>(7));
-  try {
-    socks.Negotiate("192.0.2.7", 21);
-    ADD_FAILURE() << "negotiated an unknown version";
-  } catch (const EIdSocksError& e) {
-    EXPECT_STREQ(e.what(), "SOCKS-Version 7 wird nicht unterstützt.");
-  }
+  EXPECT_EQ(testsupport::ThrownMessage<EIdSocksError>([&] { socks.Negotiate("192.0.2.7", 21); }),
+            "SOCKS-Version 7 wird nicht unterstützt.");
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "net/stack/socket_handle.h"
 #include "net/tcp/connection.h"
 #include "net/tcp/iohandler.h"
+#include "tests/support/expect_throw.h"
 #include "tests/support/scripted_peer.h"
 
 namespace tavo::net {
@@ -330,13 +331,12 @@ TEST_P(SocksNegotiation, SendsExactlyAndReadsEachReplyExactly) {
     EXPECT_EQ(client->ReadLn(), kTargetGreeting);
     client->Disconnect();
   } else {
-    try {
-      client->Connect();
-      ADD_FAILURE() << "granted";
-    } catch (const std::exception& e) {
-      EXPECT_EQ(e.what(), c.error);
-      EXPECT_TRUE(c.is_expected(e)) << typeid(e).name();
-    }
+    testsupport::ExpectThrowWith<std::exception>(
+        [&] { client->Connect(); },
+        [&](const std::exception& e) {
+          EXPECT_EQ(e.what(), c.error);
+          EXPECT_TRUE(c.is_expected(e)) << typeid(e).name();
+        });
     EXPECT_FALSE(client->Connected());  // a failed handshake is a failed connect
   }
   ASSERT_TRUE(peer.WaitScriptDone(10000));
@@ -379,12 +379,8 @@ TEST(SocksHandOff, ASilentProxyHasNotAnsweredOnceTheReplyTimeOutRunsOut) {
     auto client = ClientThroughProxy({.version = version, .host = "192.0.2.7"}, peer.Port());
     client->SocketIOHandler()->SocksInfo()->SetReplyTimeout(300);
     const auto t0 = std::chrono::steady_clock::now();
-    try {
-      client->Connect();
-      ADD_FAILURE() << "granted without a reply";
-    } catch (const EIdSocksServerRespondError& e) {
-      EXPECT_STREQ(e.what(), "Socks-Server hat nicht geantwortet.");
-    }
+    EXPECT_EQ(testsupport::ThrownMessage<EIdSocksServerRespondError>([&] { client->Connect(); }),
+              "Socks-Server hat nicht geantwortet.");
     const auto waited = std::chrono::steady_clock::now() - t0;
     EXPECT_GE(waited, std::chrono::milliseconds(300));
     EXPECT_LT(waited, std::chrono::seconds(5));

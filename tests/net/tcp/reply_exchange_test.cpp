@@ -9,6 +9,7 @@
 #include "net/stack/exceptions.h"
 #include "net/tcp/connection.h"
 #include "tests/net/tcp/tcp_test_util.h"
+#include "tests/support/expect_throw.h"
 #include "tests/support/scripted_peer.h"
 #include "tests/support/thread_state.h"
 
@@ -81,13 +82,12 @@ TEST_F(ReplyExchange, ContinuationLinesAndTheEndOfAMultiLineReply) {
   EXPECT_EQ(client.LastReply().TextCode(), "abc");
   EXPECT_EQ(Lines(), (std::vector<std::string>{"x", "y"}));
 
-  try {
-    client.GetResponse(Codes{200});
-    ADD_FAILURE() << "code 0 accepted";
-  } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyCode(), 0);
-    EXPECT_STREQ(e.what(), "hello\r\n");
-  }
+  testsupport::ExpectThrowWith<EIdProtocolReplyError>(
+      [&] { client.GetResponse(Codes{200}); },
+      [](const auto& e) {
+        EXPECT_EQ(e.ReplyCode(), 0);
+        EXPECT_STREQ(e.what(), "hello\r\n");
+      });
   Finish();
 }
 
@@ -115,13 +115,12 @@ TEST_F(ReplyExchange, SendCmdWritesOneLineAndChecksTheCode) {
       .ReadUntilClose();
   Open();
   EXPECT_EQ(client.SendCmd("NOOP", int16_t{-1}), 502) << "-1 accepts every code";
-  try {
-    client.SendCmd("HELP", int16_t{200});
-    ADD_FAILURE() << "502 accepted for 200";
-  } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyCode(), 502);
-    EXPECT_STREQ(e.what(), "not implemented\r\n");
-  }
+  testsupport::ExpectThrowWith<EIdProtocolReplyError>(
+      [&] { client.SendCmd("HELP", int16_t{200}); },
+      [](const auto& e) {
+        EXPECT_EQ(e.ReplyCode(), 502);
+        EXPECT_STREQ(e.what(), "not implemented\r\n");
+      });
   EXPECT_EQ(client.LastReply().NumericCode(), 502) << "a refused reply stays readable";
   EXPECT_TRUE(client.Connected()) << "a refused reply leaves the connection open";
   EXPECT_EQ(client.SendCmd("STAT", {200, 211}), 211);
@@ -134,30 +133,23 @@ TEST_F(ReplyExchange, SendCmdWritesOneLineAndChecksTheCode) {
 TEST_F(ReplyExchange, RefusedTwoLineReplyCarriesBothLinesInItsMessage) {
   peer.ExpectLine("CWD nowhere").Send("550-No such\r\n550 directory.\r\n").ReadUntilClose();
   Open();
-  try {
-    client.SendCmd("CWD nowhere", Codes{200, 250});
-    ADD_FAILURE() << "550 accepted";
-  } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyCode(), 550);
-    EXPECT_STREQ(e.what(), "No such\r\ndirectory.\r\n");
-  }
+  testsupport::ExpectThrowWith<EIdProtocolReplyError>(
+      [&] { client.SendCmd("CWD nowhere", Codes{200, 250}); },
+      [](const auto& e) {
+        EXPECT_EQ(e.ReplyCode(), 550);
+        EXPECT_STREQ(e.what(), "No such\r\ndirectory.\r\n");
+      });
   // The other form raises the caller's own class with the same message.
   struct ECustom : EIdException {
     using EIdException::EIdException;
   };
-  try {
-    client.RaiseReplyError([](const std::string& m) { throw ECustom(m); });
-    ADD_FAILURE() << "nothing raised";
-  } catch (const ECustom& e) {
-    EXPECT_STREQ(e.what(), "No such\r\ndirectory.\r\n");
-  }
+  EXPECT_EQ(testsupport::ThrownMessage<ECustom>(
+                [&] { client.RaiseReplyError([](const std::string& m) { throw ECustom(m); }); }),
+            "No such\r\ndirectory.\r\n");
   // A function that does not throw still leaves the refused reply unreturned.
-  try {
-    client.RaiseReplyError([](const std::string&) {});
-    ADD_FAILURE() << "nothing raised";
-  } catch (const EIdException& e) {
-    EXPECT_STREQ(e.what(), "No such\r\ndirectory.\r\n");
-  }
+  EXPECT_EQ(testsupport::ThrownMessage<EIdException>(
+                [&] { client.RaiseReplyError([](const std::string&) {}); }),
+            "No such\r\ndirectory.\r\n");
   Finish();
 }
 
@@ -196,13 +188,8 @@ TEST_F(ReplyExchange, RepliesLongerThanTheReplyLimitAreRefused) {
   client.SetMaxReplyLength(16);
   EXPECT_EQ(client.MaxReplyLength(), 16);
   EXPECT_EQ(client.GetResponse(Codes{220}), 220) << "exactly at the limit";
-  try {
-    client.GetResponse(Codes{});
-    ADD_FAILURE() << "blank lines without end were read";
-  } catch (const EIdReplyTooLong& e) {
-    EXPECT_STREQ(e.what(),
-                 "Die Antwort des Servers ist länger als 16 Bytes und wird nicht weiter gelesen.");
-  }
+  EXPECT_EQ(testsupport::ThrownMessage<EIdReplyTooLong>([&] { client.GetResponse(Codes{}); }),
+            "Die Antwort des Servers ist länger als 16 Bytes und wird nicht weiter gelesen.");
   EXPECT_EQ(client.LastReply().Text().Text(), "a\r\nb\r\n") << "the last whole reply stays";
   client.SetMaxReplyLength(0);  // no limit: the rest of the blank lines and the next reply
   EXPECT_EQ(client.GetResponse(Codes{}), 230);

@@ -15,6 +15,7 @@
 #include "net/ftp/ftp.h"
 #include "net/tls/tls.h"
 #include "tests/net/ftp/ftp_test_util.h"
+#include "tests/support/expect_throw.h"
 #include "tests/support/pyftpd.h"
 #include "tests/support/scratch.h"
 #include "tests/support/scripted_peer.h"
@@ -236,12 +237,8 @@ TEST_F(FtpOverTls, CertificatesAreCheckedAgainstTheTrustAndTheHost) {
         ftp.Disconnect();
         continue;
       }
-      try {
-        ftp.Connect();
-        ADD_FAILURE() << "connected";
-      } catch (const EIdTLSCertificateError& e) {
-        EXPECT_EQ(std::string(e.what()), kCertificateRejected + row.reason);
-      }
+      EXPECT_EQ(testsupport::ThrownMessage<EIdTLSCertificateError>([&] { ftp.Connect(); }),
+                kCertificateRejected + row.reason);
       ExpectLeftBeforeLogin(ftp, started);
     }
   }
@@ -258,15 +255,15 @@ TEST_F(FtpOverTls, ServersWithoutTlsAreLeftBeforeTheLogin) {
     SCOPED_TRACE(started.user);
     TIdFTP ftp;
     Aim(ftp, started.server->Host(), started.server->Port(), started.user, "secret");
-    try {
-      ftp.Connect();
-      ADD_FAILURE() << "connected";
-    } catch (const EIdFTPTLSRefused& e) {
-      EXPECT_EQ(e.ReplyCode(), code);
-      const std::string message = e.what();
-      EXPECT_EQ(message.rfind(kRefusedPrefix + std::to_string(code), 0), 0u) << message;
-      EXPECT_EQ(message.substr(message.size() - std::string(kRefusedSuffix).size()), kRefusedSuffix);
-    }
+    testsupport::ExpectThrowWith<EIdFTPTLSRefused>(
+        [&] { ftp.Connect(); },
+        [&](const auto& e) {
+          EXPECT_EQ(e.ReplyCode(), code);
+          const std::string message = e.what();
+          EXPECT_EQ(message.rfind(kRefusedPrefix + std::to_string(code), 0), 0u) << message;
+          EXPECT_EQ(message.substr(message.size() - std::string(kRefusedSuffix).size()),
+                    kRefusedSuffix);
+        });
     ExpectLeftBeforeLogin(ftp, started);
   }
 }
@@ -328,12 +325,7 @@ TEST_F(FtpOverTls, RefusalsBeforeAnyCredentialIsSent) {
     ftptest::AimAt(ftp, peer);
     ftptest::SetLogin(ftp);
     ftp.SetUseTLS(utRequireTLS);
-    try {
-      row.act(ftp);
-      ADD_FAILURE() << "no error";
-    } catch (const EIdException& e) {
-      EXPECT_EQ(std::string(e.what()), row.message);
-    }
+    EXPECT_EQ(testsupport::ThrownMessage<EIdException>([&] { row.act(ftp); }), row.message);
     ftp.Disconnect();
     peer.Stop();
     EXPECT_EQ(peer.Received(), row.sent);
@@ -351,12 +343,8 @@ TEST_F(FtpOverTls, AServerThatRefusesProtectedDataEndsTheSession) {
   testsupport::PyFtpd server(options);
   TIdFTP ftp;
   Aim(ftp, server.Host(), server.Port(), server.Options().user, server.Options().password);
-  try {
-    ftp.Connect();
-    ADD_FAILURE() << "connected";
-  } catch (const EIdProtocolReplyError& e) {
-    EXPECT_EQ(e.ReplyCode(), 536);
-  }
+  testsupport::ExpectThrowWith<EIdProtocolReplyError>(
+      [&] { ftp.Connect(); }, [](const auto& e) { EXPECT_EQ(e.ReplyCode(), 536); });
   EXPECT_FALSE(ftp.Connected());
 }
 

@@ -20,6 +20,7 @@
 #include "net/tcp/connection.h"
 #include "net/tls/tls.h"
 #include "rtl/streams.h"
+#include "tests/support/expect_throw.h"
 #include "tests/support/scratch.h"
 #include "tests/support/scripted_peer.h"
 #include "tests/support/thread_state.h"
@@ -187,12 +188,8 @@ TEST_F(TlsHandler, PeersThatStallOrEndHalfWay) {
     handler.StartTLS(context_, "127.0.0.1", nullptr, 300);
     rtl::TMemoryStream got;
     const auto start = Clock::now();
-    try {
-      client.ReadToStream(got, -1, true);
-      ADD_FAILURE() << "no error";
-    } catch (const EIdException& e) {
-      EXPECT_EQ(std::string(e.what()), row.message);
-    }
+    EXPECT_EQ(testsupport::ThrownMessage<EIdException>([&] { client.ReadToStream(got, -1, true); }),
+              row.message);
     EXPECT_LT(MsSince(start), 5000);
     EXPECT_EQ(got.DataString(), row.received);
     done.Open();
@@ -208,12 +205,9 @@ TEST_F(TlsHandler, AHandshakeThePeerNeverAnswersEndsAtTheBound) {
   client_.SetPort(peer.Port());
   client_.Connect();
   const auto start = Clock::now();
-  try {
-    handler_.StartTLS(context_, "127.0.0.1", nullptr, 300);
-    ADD_FAILURE() << "no error";
-  } catch (const EIdTLSError& e) {
-    EXPECT_EQ(std::string(e.what()), kHandshakeTimeout);
-  }
+  EXPECT_EQ(testsupport::ThrownMessage<EIdTLSError>(
+                [&] { handler_.StartTLS(context_, "127.0.0.1", nullptr, 300); }),
+            kHandshakeTimeout);
   const int64_t took = MsSince(start);
   EXPECT_GE(took, 250);
   EXPECT_LT(took, 5000);
