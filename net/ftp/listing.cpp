@@ -310,17 +310,10 @@ void TIdFTPListItems::LoadFrom(int ACount, const std::function<std::string_view(
   }
 }
 
-void TIdFTPListItems::ParseUnix(TIdFTPListItem& AItem) {
-  const rtl::TDateTimeParts today = Today();
-  rtl::TStringList c = SplitColumns(AItem.RawLine());
-  // A listing without a group column ("-rw-r--r-- 1 owner 1234 Jan 5 10:30 name"): the
-  // month sits in column 4, so an empty owner column is put in and the owner reads as group.
-  const bool no_group_column = c.Count() == 8 && !c[4].empty() && IsLetter(c[4][0]);
-  if (no_group_column) c.Insert(2, "");
+namespace {
 
-  // Strings() raises the runtime's list-index error for a missing column, which is how a
-  // line of fewer than 8 columns fails.
-  const std::string& rights = c.Strings(0);
+// The kind from the rights column's first letter, and the three rights triples after it.
+void SetUnixKindAndRights(TIdFTPListItem& AItem, const std::string& rights) {
   switch (rights.empty() ? '\0' : UpperChar(rights[0])) {
     case 'D':
       AItem.SetKind(KindDirectory);
@@ -334,12 +327,12 @@ void TIdFTPListItems::ParseUnix(TIdFTPListItem& AItem) {
   AItem.SetOwnerRights(std::string(Copy(rights, 2, 3)));
   AItem.SetGroupRights(std::string(Copy(rights, 5, 3)));
   AItem.SetOtherRights(std::string(Copy(rights, 8, 3)));
-  AItem.SetLinkCount(c.Count() > 1 ? rtl::StrToIntDef(c[1], 0) : 0);
-  AItem.SetOwnerName(c.Count() > 2 ? c[2] : std::string());
-  AItem.SetGroupName(c.Count() > 3 ? c[3] : std::string());
-  AItem.SetSize(c.Count() > 4 ? rtl::StrToInt64Def(c[4], 0) : 0);
+}
 
-  const int32_t month = MonthNumber(c.Strings(5));
+// Month, day, and a year or a time of day (columns 5 to 7); what a line leaves out is taken
+// from today.
+rtl::TDateTime UnixModified(const rtl::TStringList& c, const rtl::TDateTimeParts& today) {
+  const int32_t month = TIdFTPListItems::MonthNumber(c.Strings(5));
   const int32_t day = rtl::StrToIntDef(c.Strings(6), today.Day);
   const std::string& year_or_time = c.Strings(7);
   int32_t year = today.Year, hour = 0, minute = 0;
@@ -352,16 +345,16 @@ void TIdFTPListItems::ParseUnix(TIdFTPListItem& AItem) {
   } else {
     year = rtl::StrToIntDef(year_or_time, today.Year);
   }
-  AItem.SetModified(rtl::ComposeDateTime(rtl::EncodeDate(year, month, day),
-                                         rtl::EncodeTime(hour, minute, 0, 999)));
+  return rtl::ComposeDateTime(rtl::EncodeDate(year, month, day),
+                              rtl::EncodeTime(hour, minute, 0, 999));
+}
 
-  // The name is the rest of the line after the one blank that follows the time or year, as
-  // the server wrote it: rebuilt from the columns, or trimmed, a name with a run of blanks
-  // inside, or a blank at either end, would name another file.
-  const std::string& raw = AItem.RawLine();
+// The name is the rest of the line after the one blank that follows the time or year, as
+// the server wrote it: rebuilt from the columns, or trimmed, a name with a run of blanks
+// inside, or a blank at either end, would name another file.
+std::string UnixNameText(const std::string& raw, int columns) {
   size_t at = 0;
   while (at < raw.size() && static_cast<unsigned char>(raw[at]) <= ' ') ++at;
-  const int columns = no_group_column ? 7 : 8;
   for (int column = 0; column < columns; ++column) {
     while (at < raw.size() && raw[at] != ' ') ++at;
     if (column + 1 == columns) {
@@ -370,7 +363,29 @@ void TIdFTPListItems::ParseUnix(TIdFTPListItem& AItem) {
       while (at < raw.size() && raw[at] == ' ') ++at;
     }
   }
-  std::string name = raw.substr(std::min(at, raw.size()));
+  return raw.substr(std::min(at, raw.size()));
+}
+
+}  // namespace
+
+void TIdFTPListItems::ParseUnix(TIdFTPListItem& AItem) {
+  const rtl::TDateTimeParts today = Today();
+  rtl::TStringList c = SplitColumns(AItem.RawLine());
+  // A listing without a group column ("-rw-r--r-- 1 owner 1234 Jan 5 10:30 name"): the
+  // month sits in column 4, so an empty owner column is put in and the owner reads as group.
+  const bool no_group_column = c.Count() == 8 && !c[4].empty() && IsLetter(c[4][0]);
+  if (no_group_column) c.Insert(2, "");
+
+  // Strings() raises the runtime's list-index error for a missing column, which is how a
+  // line of fewer than 8 columns fails.
+  SetUnixKindAndRights(AItem, c.Strings(0));
+  AItem.SetLinkCount(c.Count() > 1 ? rtl::StrToIntDef(c[1], 0) : 0);
+  AItem.SetOwnerName(c.Count() > 2 ? c[2] : std::string());
+  AItem.SetGroupName(c.Count() > 3 ? c[3] : std::string());
+  AItem.SetSize(c.Count() > 4 ? rtl::StrToInt64Def(c[4], 0) : 0);
+  AItem.SetModified(UnixModified(c, today));
+
+  std::string name = UnixNameText(AItem.RawLine(), no_group_column ? 7 : 8);
   if (AItem.Kind() == KindLink) {
     // Without an arrow the whole text is the name and the target stays empty.
     std::string target;
@@ -412,74 +427,93 @@ rtl::TDateTime TIdFTPListItems::ParseTimeVal(std::string_view AText) {
   return rtl::ComposeDateTime(date, time);
 }
 
+namespace {
+
+[[noreturn]] void InvalidMlsdLine() { throw EIdInvalidFTPListingFormat(res::kFtpListMlsdInvalid); }
+
+// A fact's decimal number; anything else makes the line invalid.
+int64_t MlsdNumber(std::string_view text) {
+  int64_t value = -1;
+  if (text.empty() || !std::all_of(text.begin(), text.end(), IsDigit) ||
+      !rtl::TryStrToInt64(text, value))
+    InvalidMlsdLine();
+  return value;
+}
+
+// The type fact: a folder, a link (with its target), or a file; the folder's own entries
+// (cdir, pdir) are no entries of it.
+void SetMlsdType(TIdFTPListItem& AItem, std::string_view value) {
+  const std::string upper = Upper(value);
+  if (upper == res::kFtpTypeCurrentDir || upper == res::kFtpTypeParentDir) InvalidMlsdLine();
+  if (upper == res::kFtpTypeDir) {
+    AItem.SetKind(KindDirectory);
+  } else if (upper.starts_with(res::kFtpTypeUnixLink)) {
+    AItem.SetKind(KindLink);
+    const size_t colon = value.find(':');
+    AItem.SetLinkTarget(colon == std::string_view::npos ? std::string()
+                                                        : std::string(value.substr(colon + 1)));
+  } else if (upper != res::kFtpTypeFile) {
+    // Another kind the server has (a device, OS.unix=blkdev): not a folder.
+    AItem.SetKind(KindFile);
+  }
+}
+
+// The octal mode's last three digits as rights: 0755 gives rwx, r-x, r-x.
+void SetUnixModeRights(TIdFTPListItem& AItem, std::string_view value) {
+  const int64_t mode = MlsdNumber(value);
+  std::string rights[3];
+  for (int who = 0; who < 3; ++who) {
+    const int64_t digit = mode / (who == 0 ? 100 : who == 1 ? 10 : 1) % 10;
+    if (digit > 7) InvalidMlsdLine();
+    rights[who] = std::string(digit & 4 ? "r" : "-") + (digit & 2 ? "w" : "-") +
+                  (digit & 1 ? "x" : "-");
+  }
+  AItem.SetOwnerRights(rights[0]);
+  AItem.SetGroupRights(rights[1]);
+  AItem.SetOtherRights(rights[2]);
+}
+
+// One fact, by its upper-cased name; facts this client has no use for are passed over.
+void ApplyMlsdFact(TIdFTPListItem& AItem, const std::string& name, std::string_view value) {
+  if (name == res::kFtpFactType) {
+    SetMlsdType(AItem, value);
+  } else if (name == res::kFtpFactSize || name == res::kFtpFactSizeDir) {
+    AItem.SetSize(MlsdNumber(value));
+  } else if (name == res::kFtpFactModify) {
+    const rtl::TDateTime utc = TIdFTPListItems::ParseTimeVal(value);
+    if (utc == 0) InvalidMlsdLine();
+    AItem.SetModifiedUTC(utc);
+    AItem.SetModified(platform::UtcToLocal(utc));
+  } else if (name == res::kFtpFactPerm) {
+    AItem.SetPermissions(std::string(value));
+  } else if (name == res::kFtpFactUnique) {
+    AItem.SetUniqueID(std::string(value));
+  } else if (name == res::kFtpFactUnixMode) {
+    SetUnixModeRights(AItem, value);
+  } else if (name == res::kFtpFactUnixOwner) {
+    AItem.SetOwnerName(std::string(value));
+  } else if (name == res::kFtpFactUnixGroup) {
+    AItem.SetGroupName(std::string(value));
+  }
+}
+
+}  // namespace
+
 void TIdFTPListItems::ParseMlsd(TIdFTPListItem& AItem) {
   const std::string_view raw = AItem.RawLine();
   // Facts end at the first blank; a line of a name alone (no facts) starts with the blank.
   const size_t blank = raw.find(' ');
-  if (blank == std::string_view::npos || blank + 1 >= raw.size())
-    throw EIdInvalidFTPListingFormat(res::kFtpListMlsdInvalid);
+  if (blank == std::string_view::npos || blank + 1 >= raw.size()) InvalidMlsdLine();
   std::string_view facts = raw.substr(0, blank);
   AItem.SetName(std::string(raw.substr(blank + 1)));
   AItem.SetKind(KindFile);
-  const auto number = [](std::string_view text) {
-    int64_t value = -1;
-    if (text.empty() || !std::all_of(text.begin(), text.end(), IsDigit) ||
-        !rtl::TryStrToInt64(text, value))
-      throw EIdInvalidFTPListingFormat(res::kFtpListMlsdInvalid);
-    return value;
-  };
   while (!facts.empty()) {
     const size_t end = facts.find(';');
     const std::string_view fact = facts.substr(0, end);
     facts.remove_prefix(end == std::string_view::npos ? facts.size() : end + 1);
     const size_t equals = fact.find('=');
     if (equals == std::string_view::npos) continue;  // not a fact; the others still count
-    const std::string name = Upper(fact.substr(0, equals));
-    const std::string_view value = fact.substr(equals + 1);
-    const std::string upper = Upper(value);
-    if (name == res::kFtpFactType) {
-      if (upper == res::kFtpTypeCurrentDir || upper == res::kFtpTypeParentDir)
-        throw EIdInvalidFTPListingFormat(res::kFtpListMlsdInvalid);
-      if (upper == res::kFtpTypeDir) {
-        AItem.SetKind(KindDirectory);
-      } else if (upper.starts_with(res::kFtpTypeUnixLink)) {
-        AItem.SetKind(KindLink);
-        const size_t colon = value.find(':');
-        AItem.SetLinkTarget(colon == std::string_view::npos ? std::string()
-                                                            : std::string(value.substr(colon + 1)));
-      } else if (upper != res::kFtpTypeFile) {
-        // Another kind the server has (a device, OS.unix=blkdev): not a folder.
-        AItem.SetKind(KindFile);
-      }
-    } else if (name == res::kFtpFactSize || name == res::kFtpFactSizeDir) {
-      AItem.SetSize(number(value));
-    } else if (name == res::kFtpFactModify) {
-      const rtl::TDateTime utc = ParseTimeVal(value);
-      if (utc == 0) throw EIdInvalidFTPListingFormat(res::kFtpListMlsdInvalid);
-      AItem.SetModifiedUTC(utc);
-      AItem.SetModified(platform::UtcToLocal(utc));
-    } else if (name == res::kFtpFactPerm) {
-      AItem.SetPermissions(std::string(value));
-    } else if (name == res::kFtpFactUnique) {
-      AItem.SetUniqueID(std::string(value));
-    } else if (name == res::kFtpFactUnixMode) {
-      // The octal mode's last three digits as rights: 0755 gives rwx, r-x, r-x.
-      const int64_t mode = number(value);
-      std::string rights[3];
-      for (int who = 0; who < 3; ++who) {
-        const int64_t digit = mode / (who == 0 ? 100 : who == 1 ? 10 : 1) % 10;
-        if (digit > 7) throw EIdInvalidFTPListingFormat(res::kFtpListMlsdInvalid);
-        rights[who] = std::string(digit & 4 ? "r" : "-") + (digit & 2 ? "w" : "-") +
-                      (digit & 1 ? "x" : "-");
-      }
-      AItem.SetOwnerRights(rights[0]);
-      AItem.SetGroupRights(rights[1]);
-      AItem.SetOtherRights(rights[2]);
-    } else if (name == res::kFtpFactUnixOwner) {
-      AItem.SetOwnerName(std::string(value));
-    } else if (name == res::kFtpFactUnixGroup) {
-      AItem.SetGroupName(std::string(value));
-    }
+    ApplyMlsdFact(AItem, Upper(fact.substr(0, equals)), fact.substr(equals + 1));
   }
 }
 

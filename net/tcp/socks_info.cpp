@@ -234,39 +234,34 @@ void TIdSocksInfo::NegotiateSocks4(const std::string& AHost, int32_t APort) {
   if (reply[1] != kSocks4Granted) RaiseSocks4Result(reply[1]);
 }
 
-void TIdSocksInfo::NegotiateSocks5(const std::string& AHost, int32_t APort) {
-  TIdIOHandlerSocket& handler = Handler();
-  const bool with_password = authentication_ == saUsernamePassword;
-  if (with_password) {
-    CheckField(username_, res::kSocksFieldUsername, false);
-    CheckField(password_, res::kSocksFieldPassword, false);
-  }
-  CheckField(AHost, res::kSocksFieldHost, false);
-  const std::array<uint8_t, 2> port = WirePort(APort);
+namespace {
 
-  // Method selection: exactly one method is offered, and only that one is accepted.
-  const uint8_t method = with_password ? kMethodUsernamePassword : kMethodNone;
+// Method selection: exactly one method is offered, and only that one is accepted.
+void SelectSocks5Method(TIdIOHandlerSocket& AHandler, uint8_t AMethod, int32_t ATimeout) {
   std::string request;
-  Append(request, {kSocks5Version, 1, method});
-  SendRequest(handler, request);
+  Append(request, {kSocks5Version, 1, AMethod});
+  SendRequest(AHandler, request);
   std::array<uint8_t, 2> choice{};
-  ReceiveSocks5Reply(handler, choice.data(), 2, reply_timeout_);
-  if (choice[1] != method) throw EIdSocksAuthMethodError(res::kSocksAuthMethodError);
+  ReceiveSocks5Reply(AHandler, choice.data(), 2, ATimeout);
+  if (choice[1] != AMethod) throw EIdSocksAuthMethodError(res::kSocksAuthMethodError);
+}
 
-  if (with_password) {
-    request.clear();
-    Append(request, {kSubnegotiationVersion});
-    AppendCounted(request, username_);
-    AppendCounted(request, password_);
-    SendRequest(handler, request);
-    std::array<uint8_t, 2> status{};
-    ReceiveSocks5Reply(handler, status.data(), 2, reply_timeout_);
-    if (status[1] != 0) throw EIdSocksAuthError(res::kSocksAuthError);
-  }
+void AuthenticateSocks5(TIdIOHandlerSocket& AHandler, const std::string& AUsername,
+                        const std::string& APassword, int32_t ATimeout) {
+  std::string request;
+  Append(request, {kSubnegotiationVersion});
+  AppendCounted(request, AUsername);
+  AppendCounted(request, APassword);
+  SendRequest(AHandler, request);
+  std::array<uint8_t, 2> status{};
+  ReceiveSocks5Reply(AHandler, status.data(), 2, ATimeout);
+  if (status[1] != 0) throw EIdSocksAuthError(res::kSocksAuthError);
+}
 
-  // The target travels as a name, even a dotted one, so the proxy alone resolves it; an IPv6
-  // literal, which is no name, as its sixteen bytes.
-  request.clear();
+// The target travels as a name, even a dotted one, so the proxy alone resolves it; an IPv6
+// literal, which is no name, as its sixteen bytes.
+std::string Socks5ConnectRequest(const std::string& AHost, const std::array<uint8_t, 2>& APort) {
+  std::string request;
   std::array<uint8_t, 16> ipv6{};
   if (GlobalStack->ParseIPv6Address(AHost, &ipv6)) {
     Append(request, {kSocks5Version, kCommandConnect, 0, kAddressTypeIPv6});
@@ -275,14 +270,16 @@ void TIdSocksInfo::NegotiateSocks5(const std::string& AHost, int32_t APort) {
     Append(request, {kSocks5Version, kCommandConnect, 0, kAddressTypeDomain});
     AppendCounted(request, AHost);
   }
-  Append(request, {port[0], port[1]});
-  SendRequest(handler, request);
+  Append(request, {APort[0], APort[1]});
+  return request;
+}
 
-  // Version, result, reserved, address type, and the first byte of the bound address (for a
-  // name, its length); the rest of the bound address and port are read and dropped, so that
-  // the next byte is the target's.
+// Version, result, reserved, address type, and the first byte of the bound address (for a
+// name, its length); the rest of the bound address and port are read and dropped, so that
+// the next byte is the target's.
+void ReceiveSocks5ConnectReply(TIdIOHandlerSocket& AHandler, int32_t ATimeout) {
   std::array<uint8_t, 5> head{};
-  ReceiveSocks5Reply(handler, head.data(), 5, reply_timeout_);
+  ReceiveSocks5Reply(AHandler, head.data(), 5, ATimeout);
   if (head[1] != 0) RaiseSocks5Result(head[1]);
   int32_t rest = 2;
   switch (head[3]) {
@@ -299,7 +296,26 @@ void TIdSocksInfo::NegotiateSocks5(const std::string& AHost, int32_t APort) {
       break;
   }
   std::array<uint8_t, 255 + 2> bound{};
-  ReceiveSocks5Reply(handler, bound.data(), rest, reply_timeout_);
+  ReceiveSocks5Reply(AHandler, bound.data(), rest, ATimeout);
+}
+
+}  // namespace
+
+void TIdSocksInfo::NegotiateSocks5(const std::string& AHost, int32_t APort) {
+  TIdIOHandlerSocket& handler = Handler();
+  const bool with_password = authentication_ == saUsernamePassword;
+  if (with_password) {
+    CheckField(username_, res::kSocksFieldUsername, false);
+    CheckField(password_, res::kSocksFieldPassword, false);
+  }
+  CheckField(AHost, res::kSocksFieldHost, false);
+  const std::array<uint8_t, 2> port = WirePort(APort);
+
+  SelectSocks5Method(handler, with_password ? kMethodUsernamePassword : kMethodNone,
+                     reply_timeout_);
+  if (with_password) AuthenticateSocks5(handler, username_, password_, reply_timeout_);
+  SendRequest(handler, Socks5ConnectRequest(AHost, port));
+  ReceiveSocks5ConnectReply(handler, reply_timeout_);
 }
 
 }  // namespace tavo::net

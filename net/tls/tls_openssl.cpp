@@ -302,17 +302,15 @@ void TIdIOHandlerTLS::Close() {
   TIdIOHandlerSocket::Close();
 }
 
-void TIdIOHandlerTLS::StartTLS(const std::shared_ptr<TIdTLSContext>& AContext,
-                               const std::string& AHost,
-                               const std::shared_ptr<TIdTLSSession>& AResume, int32_t ATimeout) {
-  std::lock_guard<std::mutex> lock(io_mutex_);
-  if (!Connected()) throw EIdTLSError(res::kTlsNotConnected);
-  if (state_) throw EIdTLSError(res::kTlsAlreadyActive);
-  if (!AContext) throw EIdTLSError(rtl::Format(res::kTlsSetupFailed, {"no context"}));
+namespace {
 
+// A new connection's TLS state: an SSL of the context, reading and writing through the socket
+// handle.
+std::unique_ptr<State> NewState(const std::shared_ptr<TIdTLSContext>& AContext,
+                                TIdSocketHandle* AHandle) {
   auto s = std::make_unique<State>();
   s->context = AContext;
-  s->handle = SocketHandle();
+  s->handle = AHandle;
   ERR_clear_error();
   s->ssl = SSL_new(static_cast<SSL_CTX*>(AContext->Native()));
   BIO* bio = SocketHandleBio() != nullptr ? BIO_new(SocketHandleBio()) : nullptr;
@@ -322,23 +320,73 @@ void TIdIOHandlerTLS::StartTLS(const std::shared_ptr<TIdTLSContext>& AContext,
   }
   BIO_set_data(bio, s.get());
   SSL_set_bio(s->ssl, bio, bio);
+  return s;
+}
 
+// The name the certificate must carry, the name the server chooses its certificate by, and the
+// session offered for resumption.
+void PrepareHandshake(State& s, const TIdTLSContext& AContext, const std::string& AHost,
+                      const std::shared_ptr<TIdTLSSession>& AResume) {
   const bool address = GlobalStack->IsDottedAddress(AHost);
-  if (AContext->VerifiesCertificate()) {
+  if (AContext.VerifiesCertificate()) {
     // The chain alone proves only that somebody the CA knows answered; the name proves it is
     // the server we meant.
-    const int named = address ? X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(s->ssl), AHost.c_str())
-                              : SSL_set1_host(s->ssl, AHost.c_str());
+    const int named = address ? X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(s.ssl), AHost.c_str())
+                              : SSL_set1_host(s.ssl, AHost.c_str());
     if (named != 1)
       throw EIdTLSError(rtl::Format(res::kTlsSetupFailed, {TakeOpenSSLReason("host name")}));
   }
   // Servers with several names choose their certificate by this; addresses are not sent.
-  if (!address && !AHost.empty()) SSL_set_tlsext_host_name(s->ssl, AHost.c_str());
+  if (!address && !AHost.empty()) SSL_set_tlsext_host_name(s.ssl, AHost.c_str());
   if (AResume) {
     if (const auto* resume = dynamic_cast<const OpenSSLSession*>(AResume.get()))
-      SSL_set_session(s->ssl, resume->Get());
+      SSL_set_session(s.ssl, resume->Get());
   }
+}
 
+// What a failed handshake left to report, taken before its state (and OpenSSL's error queue)
+// goes.
+struct HandshakeFailure {
+  long verified;
+  std::exception_ptr failure;
+  bool timed_out;
+  bool eof;
+  int32_t socket_error;
+  std::string reason;
+};
+
+HandshakeFailure TakeHandshakeFailure(const State& s) {
+  return {SSL_get_verify_result(s.ssl), s.failure, s.timed_out, s.eof, s.socket_error,
+          TakeOpenSSLReason("?")};
+}
+
+// The exception for a failed handshake, the most telling cause first: the socket layer's own
+// failure, the rejected certificate, the time-out, the socket error, the peer's close, and
+// last OpenSSL's reason.
+[[noreturn]] void RaiseHandshakeFailure(const HandshakeFailure& f, bool AVerifies) {
+  if (f.failure) std::rethrow_exception(f.failure);
+  if (AVerifies && f.verified != X509_V_OK)
+    throw EIdTLSCertificateError(
+        rtl::Format(res::kTlsCertificateRejected, {X509_verify_cert_error_string(f.verified)}));
+  if (f.timed_out) throw EIdTLSError(res::kTlsHandshakeTimeout);
+  if (f.socket_error != 0)
+    throw EIdTLSError(rtl::Format(res::kTlsHandshakeFailed, {GlobalStack->ErrorText(f.socket_error)}));
+  if (f.eof) throw EIdTLSError(res::kTlsHandshakePeerClosed);
+  throw EIdTLSError(rtl::Format(res::kTlsHandshakeFailed, {f.reason}));
+}
+
+}  // namespace
+
+void TIdIOHandlerTLS::StartTLS(const std::shared_ptr<TIdTLSContext>& AContext,
+                               const std::string& AHost,
+                               const std::shared_ptr<TIdTLSSession>& AResume, int32_t ATimeout) {
+  std::lock_guard<std::mutex> lock(io_mutex_);
+  if (!Connected()) throw EIdTLSError(res::kTlsNotConnected);
+  if (state_) throw EIdTLSError(res::kTlsAlreadyActive);
+  if (!AContext) throw EIdTLSError(rtl::Format(res::kTlsSetupFailed, {"no context"}));
+
+  std::unique_ptr<State> s = NewState(AContext, SocketHandle());
+  PrepareHandshake(*s, *AContext, AHost, AResume);
   s->SetTimeout(ATimeout == 0 ? TimeoutInfinite : ATimeout);
   s->ResetOutcome();
   int result;
@@ -353,23 +401,10 @@ void TIdIOHandlerTLS::StartTLS(const std::shared_ptr<TIdTLSContext>& AContext,
   }
 
   // A failed handshake leaves nothing usable on this socket.
-  const long verified = SSL_get_verify_result(s->ssl);
-  const std::exception_ptr failure = s->failure;
-  const bool timed_out = s->timed_out;
-  const bool eof = s->eof;
-  const int32_t socket_error = s->socket_error;
-  const std::string reason = TakeOpenSSLReason("?");
+  const HandshakeFailure failure = TakeHandshakeFailure(*s);
   s.reset();
   TIdIOHandlerSocket::Close();
-  if (failure) std::rethrow_exception(failure);
-  if (AContext->VerifiesCertificate() && verified != X509_V_OK)
-    throw EIdTLSCertificateError(
-        rtl::Format(res::kTlsCertificateRejected, {X509_verify_cert_error_string(verified)}));
-  if (timed_out) throw EIdTLSError(res::kTlsHandshakeTimeout);
-  if (socket_error != 0)
-    throw EIdTLSError(rtl::Format(res::kTlsHandshakeFailed, {GlobalStack->ErrorText(socket_error)}));
-  if (eof) throw EIdTLSError(res::kTlsHandshakePeerClosed);
-  throw EIdTLSError(rtl::Format(res::kTlsHandshakeFailed, {reason}));
+  RaiseHandshakeFailure(failure, AContext->VerifiesCertificate());
 }
 
 std::shared_ptr<TIdTLSSession> TIdIOHandlerTLS::Session() const {

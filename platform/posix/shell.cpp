@@ -49,70 +49,58 @@ void Report(int fd, char tag, int value) {
 // How often the caller's whileWaiting runs while the answer is awaited.
 constexpr int kWaitSliceMs = 20;
 
-// Starts argv[0] in a new session as a grandchild, so that it outlives the launcher and never
-// becomes a zombie of it. With waitForExit the intermediate child waits (bounded) for the
-// program to end and passes on its exit status; whileWaiting runs between slices of that wait.
-SpawnOutcome Spawn(const std::vector<std::string>& args, bool waitForExit,
-                   const std::function<void()>& whileWaiting) {
-  SpawnOutcome outcome;
-  std::vector<char*> argv;
-  for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
+// The program's own child: standard input from /dev/null, SIGPIPE back to its default, then
+// exec; only a failed exec comes back here. Async-signal-safe calls only (see Report).
+[[noreturn]] void ExecProgram(int reportFd, const std::vector<char*>& argv) {
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  ::sigaction(SIGPIPE, &dfl, nullptr);
+  const int devnull = ::open("/dev/null", O_RDONLY);
+  if (devnull >= 0) {
+    ::dup2(devnull, STDIN_FILENO);
+    if (devnull != STDIN_FILENO) ::close(devnull);
+  }
+  ::execv(argv[0], argv.data());
+  Report(reportFd, kTagExecFailed, errno);
+  ::_exit(127);
+}
 
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) {
-    outcome.error = errno;
-    return outcome;
-  }
-  const pid_t intermediate = ::fork();
-  if (intermediate < 0) {
-    outcome.error = errno;
-    ::close(fds[0]);
-    ::close(fds[1]);
-    return outcome;
-  }
-  if (intermediate == 0) {
-    ::close(fds[0]);
-    ::setsid();
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    const pid_t program = ::fork();
-    if (program < 0) {
-      Report(fds[1], kTagForkFailed, errno);
+// Waits, bounded, for the program to end and reports its status, or that it is still running.
+void ReportExitWithinBound(int reportFd, pid_t program) {
+  const timespec tick{0, 10 * 1000 * 1000};
+  for (int waited = 0; waited < kOpenerVerdictMs; waited += 10) {
+    int status = 0;
+    if (::waitpid(program, &status, WNOHANG) == program) {
+      Report(reportFd, kTagExited, status);
       ::_exit(0);
     }
-    if (program == 0) {
-      struct sigaction dfl {};
-      dfl.sa_handler = SIG_DFL;
-      ::sigaction(SIGPIPE, &dfl, nullptr);
-      const int devnull = ::open("/dev/null", O_RDONLY);
-      if (devnull >= 0) {
-        ::dup2(devnull, STDIN_FILENO);
-        if (devnull != STDIN_FILENO) ::close(devnull);
-      }
-      ::execv(argv[0], argv.data());
-      Report(fds[1], kTagExecFailed, errno);
-      ::_exit(127);
-    }
-    if (waitForExit) {
-      const timespec tick{0, 10 * 1000 * 1000};
-      for (int waited = 0; waited < kOpenerVerdictMs; waited += 10) {
-        int status = 0;
-        if (::waitpid(program, &status, WNOHANG) == program) {
-          Report(fds[1], kTagExited, status);
-          ::_exit(0);
-        }
-        ::nanosleep(&tick, nullptr);
-      }
-      Report(fds[1], kTagRunning, 0);
-    }
+    ::nanosleep(&tick, nullptr);
+  }
+  Report(reportFd, kTagRunning, 0);
+}
+
+// The intermediate child: a new session with no signals blocked, the program forked off as
+// its child, and with waitForExit its end awaited. Ends without returning.
+[[noreturn]] void RunIntermediateChild(int reportFd, const std::vector<char*>& argv,
+                                       bool waitForExit) {
+  ::setsid();
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  const pid_t program = ::fork();
+  if (program < 0) {
+    Report(reportFd, kTagForkFailed, errno);
     ::_exit(0);
   }
+  if (program == 0) ExecProgram(reportFd, argv);
+  if (waitForExit) ReportExitWithinBound(reportFd, program);
+  ::_exit(0);
+}
 
-  ::close(fds[1]);
-  // The pipe closes once the program has been exec'd (close-on-exec) and the intermediate child
-  // has ended; the bound only guards against a child that hangs for reasons of its own.
+// Everything the children report until the pipe closes, running whileWaiting between slices.
+// The pipe closes once the program has been exec'd (close-on-exec) and the intermediate child
+// has ended; the bound only guards against a child that hangs for reasons of its own.
+std::string ReadReports(int fd, const std::function<void()>& whileWaiting) {
   std::string received;
   const int boundMs = kOpenerVerdictMs + 5000;
   timespec start{};
@@ -124,7 +112,7 @@ SpawnOutcome Spawn(const std::vector<std::string>& args, bool waitForExit,
         (now.tv_sec - start.tv_sec) * 1000L + (now.tv_nsec - start.tv_nsec) / 1000000L;
     if (elapsedMs >= boundMs) break;
     const long leftMs = boundMs - elapsedMs;
-    pollfd pfd{fds[0], POLLIN, 0};
+    pollfd pfd{fd, POLLIN, 0};
     const long sliceMs = whileWaiting ? std::min<long>(leftMs, kWaitSliceMs) : leftMs;
     const int ready = ::poll(&pfd, 1, static_cast<int>(sliceMs));
     if (ready < 0 && errno == EINTR) continue;
@@ -134,16 +122,17 @@ SpawnOutcome Spawn(const std::vector<std::string>& args, bool waitForExit,
     }
     if (ready <= 0) break;
     char buffer[64];
-    const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     received.append(buffer, static_cast<size_t>(n));
   }
-  ::close(fds[0]);
-  int ignored = 0;
-  while (::waitpid(intermediate, &ignored, 0) < 0 && errno == EINTR) {
-  }
+  return received;
+}
 
+// The outcome the reports tell; no report at all means the program was started.
+SpawnOutcome DecodeReports(const std::string& received) {
+  SpawnOutcome outcome;
   outcome.started = true;
   for (size_t pos = 0; pos + 1 + sizeof(int) <= received.size(); pos += 1 + sizeof(int)) {
     int value = 0;
@@ -163,6 +152,43 @@ SpawnOutcome Spawn(const std::vector<std::string>& args, bool waitForExit,
     }
   }
   return outcome;
+}
+
+// Starts argv[0] in a new session as a grandchild, so that it outlives the launcher and never
+// becomes a zombie of it. With waitForExit the intermediate child waits (bounded) for the
+// program to end and passes on its exit status; whileWaiting runs between slices of that wait.
+SpawnOutcome Spawn(const std::vector<std::string>& args, bool waitForExit,
+                   const std::function<void()>& whileWaiting) {
+  SpawnOutcome outcome;
+  // Built before fork(): the children may not allocate.
+  std::vector<char*> argv;
+  for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) {
+    outcome.error = errno;
+    return outcome;
+  }
+  const pid_t intermediate = ::fork();
+  if (intermediate < 0) {
+    outcome.error = errno;
+    ::close(fds[0]);
+    ::close(fds[1]);
+    return outcome;
+  }
+  if (intermediate == 0) {
+    ::close(fds[0]);
+    RunIntermediateChild(fds[1], argv, waitForExit);
+  }
+
+  ::close(fds[1]);
+  const std::string received = ReadReports(fds[0], whileWaiting);
+  ::close(fds[0]);
+  int ignored = 0;
+  while (::waitpid(intermediate, &ignored, 0) < 0 && errno == EINTR) {
+  }
+  return DecodeReports(received);
 }
 
 int CodeForErrno(int error) {

@@ -428,54 +428,52 @@ int32_t sendto(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AF
   return n < 0 ? kSocketError : static_cast<int32_t>(n);
 }
 
-int32_t select(TFdSet* ARead, TFdSet* AWrite, TFdSet* AExcept, const TTimeVal* ATimeout) {
-  TFdSet* sets[3] = {ARead, AWrite, AExcept};
+namespace {
+
+using SelectSets = TFdSet* const[3];  // read, write, except; null where not asked
+
+// One poll entry per distinct socket, watching for everything its sets ask. 0, or the error
+// select() reports.
+int32_t ToPollEntries(SelectSets& sets, pollfd* fds, nfds_t& count) {
   const short watch[3] = {POLLIN, POLLOUT, POLLPRI};
-  // One poll entry per distinct socket, watching for everything its sets ask.
-  pollfd fds[3 * kFdSetSize];
-  nfds_t count = 0;
+  count = 0;
   for (int s = 0; s < 3; ++s) {
     if (!sets[s]) continue;
-    if (sets[s]->Count > static_cast<uint32_t>(kFdSetSize)) return Fail(kWsaEInval);
+    if (sets[s]->Count > static_cast<uint32_t>(kFdSetSize)) return kWsaEInval;
     for (uint32_t i = 0; i < sets[s]->Count; ++i) {
       const TSocket fd = sets[s]->Sockets[i];
       // poll() skips negative numbers silently, so a set holding only -1 would wait out its
       // whole time-out (for ever without one); Windows refuses such a set as "not a socket".
-      if (fd < 0) return Fail(kWsaENotSock);
+      if (fd < 0) return kWsaENotSock;
       nfds_t j = 0;
       while (j < count && fds[j].fd != fd) ++j;
       if (j == count) fds[count++] = pollfd{fd, 0, 0};
       fds[j].events = static_cast<short>(fds[j].events | watch[s]);
     }
   }
-  // Windows refuses a select on nothing at all.
-  if (count == 0) return Fail(kWsaEInval);
+  return 0;
+}
 
-  using Clock = std::chrono::steady_clock;
-  bool forever = ATimeout == nullptr;
-  Clock::time_point deadline{};
-  if (!forever) {
-    if (ATimeout->Sec < 0 || ATimeout->USec < 0) return Fail(kWsaEInval);
-    deadline = Clock::now() + std::chrono::seconds(ATimeout->Sec) +
-               std::chrono::microseconds(ATimeout->USec);
-  }
-  int r;
+// poll() until something is ready or the deadline has passed, resumed after a signal with the
+// time that is left; poll's result (errno set where negative).
+int PollUntil(pollfd* fds, nfds_t count, bool forever,
+              std::chrono::steady_clock::time_point deadline) {
   for (;;) {
     int wait_ms = -1;
     if (!forever) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
       const auto capped = std::min<int64_t>(std::max<int64_t>(left.count(), 0),
                                             std::numeric_limits<int>::max());
       wait_ms = static_cast<int>(capped);
     }
-    r = ::poll(fds, count, wait_ms);
-    if (r >= 0 || errno != EINTR) break;
+    const int r = ::poll(fds, count, wait_ms);
+    if (r >= 0 || errno != EINTR) return r;
   }
-  if (r < 0) return Fail(ErrnoToWsa(errno));
-  for (nfds_t j = 0; j < count; ++j) {
-    if (fds[j].revents & POLLNVAL) return Fail(kWsaENotSock);
-  }
+}
 
+// Leaves in each set only its sockets that are ready; the number left in all sets.
+int32_t KeepReady(SelectSets& sets, const pollfd* fds) {
   int32_t ready = 0;
   for (int s = 0; s < 3; ++s) {
     if (!sets[s]) continue;
@@ -495,6 +493,30 @@ int32_t select(TFdSet* ARead, TFdSet* AWrite, TFdSet* AExcept, const TTimeVal* A
     *sets[s] = kept;
   }
   return ready;
+}
+
+}  // namespace
+
+int32_t select(TFdSet* ARead, TFdSet* AWrite, TFdSet* AExcept, const TTimeVal* ATimeout) {
+  SelectSets sets = {ARead, AWrite, AExcept};
+  pollfd fds[3 * kFdSetSize];
+  nfds_t count = 0;
+  if (const int32_t error = ToPollEntries(sets, fds, count); error != 0) return Fail(error);
+  // Windows refuses a select on nothing at all.
+  if (count == 0) return Fail(kWsaEInval);
+
+  const bool forever = ATimeout == nullptr;
+  std::chrono::steady_clock::time_point deadline{};
+  if (!forever) {
+    if (ATimeout->Sec < 0 || ATimeout->USec < 0) return Fail(kWsaEInval);
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(ATimeout->Sec) +
+               std::chrono::microseconds(ATimeout->USec);
+  }
+  if (PollUntil(fds, count, forever, deadline) < 0) return Fail(ErrnoToWsa(errno));
+  for (nfds_t j = 0; j < count; ++j) {
+    if (fds[j].revents & POLLNVAL) return Fail(kWsaENotSock);
+  }
+  return KeepReady(sets, fds);
 }
 
 int32_t shutdown(TSocket ASocket, int32_t AHow) {

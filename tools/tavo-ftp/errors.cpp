@@ -24,36 +24,26 @@ void SocketFailure(int32_t ANumber, TStep AStep, Failure& f, std::string& reason
   }
 }
 
-}  // namespace
+// A reply the server refused with: its code in the reason, the exit code it means in this step.
+void ReplyFailure(const net::EIdProtocolReplyError& AReply, TStep AStep, Failure& f,
+                  std::string& reason) {
+  const int32_t code = AReply.ReplyCode();
+  // A refused AUTH TLS says its reply in its own message.
+  if (dynamic_cast<const net::EIdFTPTLSRefused*>(&AReply) == nullptr)
+    reason = std::to_string(code) + " " + AReply.what();
+  if (AStep == TStep::stLogin && code >= 500 && code != 500 && code != 502) {
+    f.code = kLoginRefused;
+  } else if (code == 550 && AStep != TStep::stConnect && AStep != TStep::stLogin) {
+    f.code = kRemoteMissing;
+  }
+  f.transient = code == 421 || code == 425 || code == 426;
+}
 
-Failure Classify(const std::exception& AError, TStep AStep, const StepSubject& ASubject) {
-  Failure f;
-  if (const auto* tool = dynamic_cast<const ToolError*>(&AError)) {
-    f.code = tool->Code();
-    f.transient = tool->Transient();
-    f.line = tool->what();
-    return f;
-  }
-  // A file that cannot be written, or a resume that cannot be one: local matters, said in the
-  // stream's own words (they name the file).
-  if (dynamic_cast<const rtl::EStreamError*>(&AError) != nullptr ||
-      dynamic_cast<const net::EIdFTPLocalFileLarger*>(&AError) != nullptr) {
-    f.code = kLocalFile;
-    f.line = AError.what();
-    return f;
-  }
-  std::string reason = AError.what();
+// The library's failures: replies, sockets, time-outs, lost connections, proxies. Anything
+// else keeps the general exit code and its own words.
+void LibraryFailure(const std::exception& AError, TStep AStep, Failure& f, std::string& reason) {
   if (const auto* reply = dynamic_cast<const net::EIdProtocolReplyError*>(&AError)) {
-    const int32_t code = reply->ReplyCode();
-    // A refused AUTH TLS says its reply in its own message.
-    if (dynamic_cast<const net::EIdFTPTLSRefused*>(&AError) == nullptr)
-      reason = std::to_string(code) + " " + AError.what();
-    if (AStep == TStep::stLogin && code >= 500 && code != 500 && code != 502) {
-      f.code = kLoginRefused;
-    } else if (code == 550 && AStep != TStep::stConnect && AStep != TStep::stLogin) {
-      f.code = kRemoteMissing;
-    }
-    f.transient = code == 421 || code == 425 || code == 426;
+    ReplyFailure(*reply, AStep, f, reason);
   } else if (const auto* socket = dynamic_cast<const net::EIdSocketError*>(&AError)) {
     SocketFailure(socket->LastError(), AStep, f, reason);
   } else if (const auto* connect = dynamic_cast<const net::EIdConnectException*>(&AError)) {
@@ -75,21 +65,45 @@ Failure Classify(const std::exception& AError, TStep AStep, const StepSubject& A
              dynamic_cast<const net::EIdSocksRequestServerFailed*>(&AError) != nullptr) {
     f.code = kCannotConnect;
   }
+}
+
+// The error line: what could not be done in this step, to what, and why.
+std::string StepLine(TStep AStep, const StepSubject& ASubject, const std::string& reason) {
   switch (AStep) {
-    case TStep::stConnect: f.line = rtl::Format(msg::kCannotConnect, {ASubject.server, reason}); break;
+    case TStep::stConnect: return rtl::Format(msg::kCannotConnect, {ASubject.server, reason});
     case TStep::stLogin:
-      f.line = rtl::Format(msg::kCannotLogIn, {ASubject.server, ASubject.user, reason});
-      break;
+      return rtl::Format(msg::kCannotLogIn, {ASubject.server, ASubject.user, reason});
     case TStep::stChangeDir:
-      f.line = rtl::Format(msg::kCannotChangeDir, {ASubject.path, ASubject.server, reason});
-      break;
+      return rtl::Format(msg::kCannotChangeDir, {ASubject.path, ASubject.server, reason});
     case TStep::stRetrieve:
-      f.line = rtl::Format(msg::kCannotRetrieve, {ASubject.path, ASubject.server, reason});
-      break;
+      return rtl::Format(msg::kCannotRetrieve, {ASubject.path, ASubject.server, reason});
     case TStep::stList:
-      f.line = rtl::Format(msg::kCannotList, {ASubject.path, ASubject.server, reason});
-      break;
+      return rtl::Format(msg::kCannotList, {ASubject.path, ASubject.server, reason});
   }
+  return {};
+}
+
+}  // namespace
+
+Failure Classify(const std::exception& AError, TStep AStep, const StepSubject& ASubject) {
+  Failure f;
+  if (const auto* tool = dynamic_cast<const ToolError*>(&AError)) {
+    f.code = tool->Code();
+    f.transient = tool->Transient();
+    f.line = tool->what();
+    return f;
+  }
+  // A file that cannot be written, or a resume that cannot be one: local matters, said in the
+  // stream's own words (they name the file).
+  if (dynamic_cast<const rtl::EStreamError*>(&AError) != nullptr ||
+      dynamic_cast<const net::EIdFTPLocalFileLarger*>(&AError) != nullptr) {
+    f.code = kLocalFile;
+    f.line = AError.what();
+    return f;
+  }
+  std::string reason = AError.what();
+  LibraryFailure(AError, AStep, f, reason);
+  f.line = StepLine(AStep, ASubject, reason);
   return f;
 }
 

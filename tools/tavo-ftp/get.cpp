@@ -185,7 +185,27 @@ class GetCommand {
   // One file, tried again as often as --retry allows. `session` is opened as needed and
   // dropped when a failure leaves it unusable.
   int FetchWithRetries(const Job& job, std::unique_ptr<Session>& session, bool several_folders);
+  // One try at one file: into its destination, put in place, reported.
   void Fetch(Session& session, const Job& job, JobState& state);
+
+  // Where one try writes: the stream, the file behind it if any, and whether the try continues
+  // what is there.
+  struct Destination {
+    rtl::TStream* stream = nullptr;
+    std::unique_ptr<rtl::TFileStream> file;
+    bool resume = false;
+    bool in_place = false;  // --resume appends to DEST itself
+  };
+  Destination OpenDestination(const Job& job, JobState& state);
+  // The server cannot resume: a temporary or replaced file begins again, anything else fails.
+  void StartOver(const Job& job, Destination& dest);
+  // -1 where the size is unknown or nobody is shown it.
+  int64_t ProgressTotal(net::TIdFTP& ftp, const Job& job);
+  void Retrieve(net::TIdFTP& ftp, const Job& job, const Destination& dest,
+                CountingStream& counted, int64_t offset, int64_t total);
+  void PutInPlace(const Job& job, JobState& state, Destination& dest);
+  // --remote-time: the file gets the server's modification time where the server tells it.
+  void CopyRemoteTime(net::TIdFTP& ftp, const Job& job);
 
   const Options& o_;
   Console& err_;
@@ -323,89 +343,20 @@ int GetCommand::FetchWithRetries(const Job& job, std::unique_ptr<Session>& sessi
 }
 
 void GetCommand::Fetch(Session& session, const Job& job, JobState& state) {
-  std::unique_ptr<TemporaryFile>& temporary = state.temporary;
   session.ResetTransferState();
   session.EnterFolder(job.url.directory);
   session.SetStep(TStep::stRetrieve);
   net::TIdFTP& ftp = session.Ftp();
 
-  // DEST is written in place only where it must be: a resume appends to it, and something
-  // that is no regular file (standard output, /dev/null, a FIFO, a terminal) cannot be
-  // replaced by renaming (as root, a rename onto /dev/null would replace the device with a
-  // file). Everything else goes through a temporary file that takes DEST's place when whole.
-  const platform::TPathKind kind =
-      job.ToStdout() ? platform::TPathKind::pkOther : platform::PathKind(job.dest);
-  if (kind == platform::TPathKind::pkFolder)
-    throw ToolError(kLocalFile, rtl::Format(msg::kDestIsFolder, {job.dest}));
-  const bool resume_in_place = o_.resume && kind == platform::TPathKind::pkFile;
-  bool resume = false;
-  rtl::TStream* stream = nullptr;
-  std::unique_ptr<rtl::TFileStream> file;
-  if (job.ToStdout()) {
-    stream = &state.standard_output;
-    // A retry continues where the last try stopped: what was written cannot be taken back.
-    resume = stream->Position() > 0;
-  } else if (resume_in_place) {
-    file = std::make_unique<rtl::TFileStream>(job.dest, rtl::fmOpenWrite);
-    resume = file->Seek(0, rtl::TSeekOrigin::soEnd) > 0;
-  } else if (kind == platform::TPathKind::pkOther || o_.resume) {
-    file = std::make_unique<rtl::TFileStream>(job.dest, rtl::fmCreate);
-  } else {
-    if (!temporary) temporary = std::make_unique<TemporaryFile>(job.dest);
-    file = std::make_unique<rtl::TFileStream>(temporary->Path(), rtl::fmOpenWrite);
-    // A retry continues what the last try wrote.
-    resume = file->Seek(0, rtl::TSeekOrigin::soEnd) > 0;
-  }
-  if (file) stream = file.get();
+  Destination dest = OpenDestination(job, state);
   // Without restart markers the whole file would be appended to what is there.
-  if (resume && !ftp.ProbeResume()) {
-    if (resume_in_place || job.ToStdout())
-      throw ToolError(kFailure, rtl::Format(msg::kNoResume, {job.Name()}));
-    file->SetSize(0);
-    file->Seek(0, rtl::TSeekOrigin::soBeginning);
-    resume = false;
-  }
-  const int64_t offset = stream->Position();
-
-  // The total for the progress: the server's size of the file where it says (SIZE), else the
-  // size the 150 reply announces, except after a restart marker, where servers differ in
-  // whether they announce the whole file or what is left.
-  int64_t total = -1;
-  const bool binary = !o_.ascii;
-  if (binary && progress_on_) {
-    try {
-      total = ftp.RemoteSize(job.url.file);
-    } catch (const net::EIdProtocolReplyError&) {
-      total = -1;  // a server that refuses SIZE still sends the file
-    } catch (const net::EIdFTPReplyFormatError&) {
-      total = -1;  // and one that garbles its answer too: the size only feeds the progress
-    }
-  }
-  CountingStream counted(*stream, progress_, guard_);
+  if (dest.resume && !ftp.ProbeResume()) StartOver(job, dest);
+  const int64_t offset = dest.stream->Position();
+  const int64_t total = ProgressTotal(ftp, job);
+  CountingStream counted(*dest.stream, progress_, guard_);
   counted.Seek(offset, rtl::TSeekOrigin::soBeginning);
   const auto started = std::chrono::steady_clock::now();
-  ftp.SetOnWorkBegin([&](rtl::TComponent*, net::TWorkMode mode, int32_t) {
-    if (mode != net::wmRead) return;
-    const int64_t announced = ftp.TransferSize();
-    progress_.Begin(job.Name(), total >= 0 ? total : (resume || announced < 0 ? -1 : announced),
-                    offset);
-    guard_.BeginTransfer();
-  });
-  ftp.SetOnWorkEnd(nullptr);
-  try {
-    ftp.Get(job.url.file, counted, resume);
-  } catch (const net::EIdFTPTransferTooLong&) {
-    // A resume whose server sent more than the file holds (it ignored the restart marker and
-    // began again at byte 0): what it appended is not the file's rest.
-    if (resume_in_place) {
-      try {
-        file->SetSize(offset);
-      } catch (const std::exception&) {
-        // The error that ended the transfer is the one to report.
-      }
-    }
-    throw;
-  }
+  Retrieve(ftp, job, dest, counted, offset, total);
   progress_.End();
   guard_.EndTransfer();
   const double seconds =
@@ -418,31 +369,117 @@ void GetCommand::Fetch(Session& session, const Job& job, JobState& state) {
                                                        session.Subject("").server,
                                                        msg::kServerAborted.Text()}),
                     true);
-  if (file) file->Close();
-  if (temporary) {
-    if (!temporary->Commit(job.dest, o_.no_clobber))
-      throw ToolError(kLocalFile, rtl::Format(msg::kAppearedMeanwhile, {job.dest}));
-    temporary.reset();
-  }
-  if (o_.remote_time && !job.ToStdout()) {
-    rtl::TDateTime modified = 0;
-    try {
-      modified = ftp.RemoteModified(job.url.file);
-    } catch (const net::EIdProtocolReplyError&) {
-      modified = 0;  // a server that cannot say leaves the file's own time
-    }
-    std::string reason;
-    // The days since 1899-12-30 in UTC, as seconds since 1970.
-    const auto unix_seconds = static_cast<int64_t>((modified - 25569.0) * 86400.0 + 0.5);
-    if (modified != 0 && !platform::SetModificationTime(job.dest, unix_seconds, reason))
-      throw ToolError(kLocalFile, rtl::Format(msg::kCannotSetTime, {job.dest, reason}));
-  }
+  PutInPlace(job, state, dest);
+  if (o_.remote_time && !job.ToStdout()) CopyRemoteTime(ftp, job);
   session.ShowReady();
   if (o_.quiet) return;
   if (!session.Transferred())
     err_.Line(rtl::Format(msg::kCompleteAlready, {job.Name()}));
   else
     err_.Line(SummaryLine(job.Name(), counted.Bytes(), counted.Received(), seconds));
+}
+
+GetCommand::Destination GetCommand::OpenDestination(const Job& job, JobState& state) {
+  // DEST is written in place only where it must be: a resume appends to it, and something
+  // that is no regular file (standard output, /dev/null, a FIFO, a terminal) cannot be
+  // replaced by renaming (as root, a rename onto /dev/null would replace the device with a
+  // file). Everything else goes through a temporary file that takes DEST's place when whole.
+  const platform::TPathKind kind =
+      job.ToStdout() ? platform::TPathKind::pkOther : platform::PathKind(job.dest);
+  if (kind == platform::TPathKind::pkFolder)
+    throw ToolError(kLocalFile, rtl::Format(msg::kDestIsFolder, {job.dest}));
+  Destination dest;
+  dest.in_place = o_.resume && kind == platform::TPathKind::pkFile;
+  if (job.ToStdout()) {
+    dest.stream = &state.standard_output;
+    // A retry continues where the last try stopped: what was written cannot be taken back.
+    dest.resume = dest.stream->Position() > 0;
+  } else if (dest.in_place) {
+    dest.file = std::make_unique<rtl::TFileStream>(job.dest, rtl::fmOpenWrite);
+    dest.resume = dest.file->Seek(0, rtl::TSeekOrigin::soEnd) > 0;
+  } else if (kind == platform::TPathKind::pkOther || o_.resume) {
+    dest.file = std::make_unique<rtl::TFileStream>(job.dest, rtl::fmCreate);
+  } else {
+    if (!state.temporary) state.temporary = std::make_unique<TemporaryFile>(job.dest);
+    dest.file = std::make_unique<rtl::TFileStream>(state.temporary->Path(), rtl::fmOpenWrite);
+    // A retry continues what the last try wrote.
+    dest.resume = dest.file->Seek(0, rtl::TSeekOrigin::soEnd) > 0;
+  }
+  if (dest.file) dest.stream = dest.file.get();
+  return dest;
+}
+
+void GetCommand::StartOver(const Job& job, Destination& dest) {
+  if (dest.in_place || job.ToStdout())
+    throw ToolError(kFailure, rtl::Format(msg::kNoResume, {job.Name()}));
+  dest.file->SetSize(0);
+  dest.file->Seek(0, rtl::TSeekOrigin::soBeginning);
+  dest.resume = false;
+}
+
+int64_t GetCommand::ProgressTotal(net::TIdFTP& ftp, const Job& job) {
+  // The total for the progress: the server's size of the file where it says (SIZE), else the
+  // size the 150 reply announces (see Retrieve), except after a restart marker, where servers
+  // differ in whether they announce the whole file or what is left.
+  const bool binary = !o_.ascii;
+  if (!binary || !progress_on_) return -1;
+  try {
+    return ftp.RemoteSize(job.url.file);
+  } catch (const net::EIdProtocolReplyError&) {
+    return -1;  // a server that refuses SIZE still sends the file
+  } catch (const net::EIdFTPReplyFormatError&) {
+    return -1;  // and one that garbles its answer too: the size only feeds the progress
+  }
+}
+
+void GetCommand::Retrieve(net::TIdFTP& ftp, const Job& job, const Destination& dest,
+                          CountingStream& counted, int64_t offset, int64_t total) {
+  const bool resume = dest.resume;
+  ftp.SetOnWorkBegin([this, &ftp, &job, total, resume, offset](rtl::TComponent*,
+                                                               net::TWorkMode mode, int32_t) {
+    if (mode != net::wmRead) return;
+    const int64_t announced = ftp.TransferSize();
+    progress_.Begin(job.Name(), total >= 0 ? total : (resume || announced < 0 ? -1 : announced),
+                    offset);
+    guard_.BeginTransfer();
+  });
+  ftp.SetOnWorkEnd(nullptr);
+  try {
+    ftp.Get(job.url.file, counted, resume);
+  } catch (const net::EIdFTPTransferTooLong&) {
+    // A resume whose server sent more than the file holds (it ignored the restart marker and
+    // began again at byte 0): what it appended is not the file's rest.
+    if (dest.in_place) {
+      try {
+        dest.file->SetSize(offset);
+      } catch (const std::exception&) {
+        // The error that ended the transfer is the one to report.
+      }
+    }
+    throw;
+  }
+}
+
+void GetCommand::PutInPlace(const Job& job, JobState& state, Destination& dest) {
+  if (dest.file) dest.file->Close();
+  if (!state.temporary) return;
+  if (!state.temporary->Commit(job.dest, o_.no_clobber))
+    throw ToolError(kLocalFile, rtl::Format(msg::kAppearedMeanwhile, {job.dest}));
+  state.temporary.reset();
+}
+
+void GetCommand::CopyRemoteTime(net::TIdFTP& ftp, const Job& job) {
+  rtl::TDateTime modified = 0;
+  try {
+    modified = ftp.RemoteModified(job.url.file);
+  } catch (const net::EIdProtocolReplyError&) {
+    modified = 0;  // a server that cannot say leaves the file's own time
+  }
+  std::string reason;
+  // The days since 1899-12-30 in UTC, as seconds since 1970.
+  const auto unix_seconds = static_cast<int64_t>((modified - 25569.0) * 86400.0 + 0.5);
+  if (modified != 0 && !platform::SetModificationTime(job.dest, unix_seconds, reason))
+    throw ToolError(kLocalFile, rtl::Format(msg::kCannotSetTime, {job.dest, reason}));
 }
 
 }  // namespace

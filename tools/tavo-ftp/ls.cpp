@@ -51,6 +51,59 @@ class LineWriter {
   std::string block_;
 };
 
+// Lists the URL's folder and parses the listing, the session still open; a failure raises.
+void FetchListing(const Options& o, const FtpUrl& url, Session& session) {
+  session.Open();
+  session.EnterFolder(url.directory);
+  session.SetStep(TStep::stList);
+  // MLSD where the server offers it: exact sizes and times in UTC, no text to guess at. A
+  // format forced by --format is one of LIST's.
+  if (!o.force_list && !o.format && session.Ftp().SupportsFeature(kMlst))
+    session.Ftp().MachineList();
+  else
+    session.Ftp().List();
+  if (session.Aborted())
+    throw ToolError(kFailure, rtl::Format(msg::kCannotList, {url.directory,
+                                                             session.Subject("").server,
+                                                             msg::kServerAborted.Text()}));
+  session.ShowReady();
+  // Parsed while the session is still there: a listing the parser refuses is this step's.
+  session.Ftp().ListingItems();
+}
+
+// "d         4096 2026-12-07T22:26:00 name", with " -> target" for a link.
+std::string DetailLine(const net::TIdFTPListItem& item) {
+  const char kind = item.Kind() == net::KindDirectory ? 'd'
+                    : item.Kind() == net::KindLink    ? 'l'
+                                                      : '-';
+  // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) about literal + string.
+  char head[48];
+  std::snprintf(head, sizeof head, "%c %12lld ", kind, static_cast<long long>(item.Size()));
+  std::string line = head;
+  line.append(IsoTime(item.Modified())).append(1, ' ').append(Printable(item.Name()));
+  if (item.Kind() == net::KindLink && !item.LinkTarget().empty())
+    line.append(" -> ").append(Printable(item.LinkTarget()));
+  return line;
+}
+
+void WriteListing(const Options& o, net::TIdFTP& ftp, bool terminal, LineWriter& lines) {
+  if (o.raw) {
+    // Byte for byte for a program that reads them; a terminal gets no raw control characters.
+    const rtl::TPackedLines& raw = ftp.ListLines();
+    for (int i = 0; i < raw.Count(); ++i)
+      lines.Add(terminal ? Printable(raw[i]) : std::string(raw[i]));
+    return;
+  }
+  const net::TIdFTPListItems& items = *ftp.ListingItems();
+  for (int i = 0; i < items.Count(); ++i) {
+    const net::TIdFTPListItem& item = items.Items(i);
+    if (o.names_only || items.ListFormat() == net::flfNoDetails)
+      lines.Add(Printable(item.Name()));
+    else
+      lines.Add(DetailLine(item));
+  }
+}
+
 }  // namespace
 
 int RunLs(const Options& o, Console& err) {
@@ -72,22 +125,7 @@ int RunLs(const Options& o, Console& err) {
         });
   }
   try {
-    session.Open();
-    session.EnterFolder(url.directory);
-    session.SetStep(TStep::stList);
-    // MLSD where the server offers it: exact sizes and times in UTC, no text to guess at. A
-    // format forced by --format is one of LIST's.
-    if (!o.force_list && !o.format && session.Ftp().SupportsFeature(kMlst))
-      session.Ftp().MachineList();
-    else
-      session.Ftp().List();
-    if (session.Aborted())
-      throw ToolError(kFailure, rtl::Format(msg::kCannotList, {url.directory,
-                                                               session.Subject("").server,
-                                                               msg::kServerAborted.Text()}));
-    session.ShowReady();
-    // Parsed while the session is still there: a listing the parser refuses is this step's.
-    session.Ftp().ListingItems();
+    FetchListing(o, url, session);
   } catch (const std::exception& e) {
     const Failure failure = Classify(e, session.Step(), session.Subject(url.directory));
     err.Line("tavo-ftp: " + failure.line);
@@ -97,33 +135,7 @@ int RunLs(const Options& o, Console& err) {
 
   Console out(platform::TStdStream::ssOutput);
   LineWriter lines(out);
-  net::TIdFTP& ftp = session.Ftp();
-  if (o.raw) {
-    // Byte for byte for a program that reads them; a terminal gets no raw control characters.
-    const rtl::TPackedLines& raw = ftp.ListLines();
-    for (int i = 0; i < raw.Count(); ++i)
-      lines.Add(out.IsTerminal() ? Printable(raw[i]) : std::string(raw[i]));
-  } else {
-    const net::TIdFTPListItems& items = *ftp.ListingItems();
-    for (int i = 0; i < items.Count(); ++i) {
-      const net::TIdFTPListItem& item = items.Items(i);
-      if (o.names_only || items.ListFormat() == net::flfNoDetails) {
-        lines.Add(Printable(item.Name()));
-        continue;
-      }
-      const char kind = item.Kind() == net::KindDirectory ? 'd'
-                        : item.Kind() == net::KindLink    ? 'l'
-                                                          : '-';
-      // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) about literal + string.
-      char head[48];
-      std::snprintf(head, sizeof head, "%c %12lld ", kind, static_cast<long long>(item.Size()));
-      std::string line = head;
-      line.append(IsoTime(item.Modified())).append(1, ' ').append(Printable(item.Name()));
-      if (item.Kind() == net::KindLink && !item.LinkTarget().empty())
-        line.append(" -> ").append(Printable(item.LinkTarget()));
-      lines.Add(line);
-    }
-  }
+  WriteListing(o, session.Ftp(), out.IsTerminal(), lines);
   lines.Flush();
   if (out.Failed()) {
     err.Line(std::string("tavo-ftp: ") + msg::kStdoutWriteFailed.Text());

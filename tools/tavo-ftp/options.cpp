@@ -331,34 +331,82 @@ void ReadWords(Options& o, const std::vector<std::string>& words) {
     Usage(msg::kUsageResumeStdout);
 }
 
+// The option table as getopt_long takes it: each row's long name answers with the row's code,
+// its short name (if any) with itself.
+struct GetoptTable {
+  std::vector<option> longs;
+  std::string shorts = ":h";  // ':' first: a missing value is reported as such
+};
+
+GetoptTable MakeGetoptTable() {
+  GetoptTable table;
+  for (size_t i = 0; i < std::size(kOptions); ++i) {
+    const OptionSpec& spec = kOptions[i];
+    const int code = kFirstRowCode + static_cast<int>(i);
+    table.longs.push_back({spec.name, spec.value != nullptr ? required_argument : no_argument,
+                           nullptr, code});
+    if (spec.short_name != 0) {
+      table.shorts += spec.short_name;
+      if (spec.value != nullptr) table.shorts += ':';
+    }
+  }
+  table.longs.push_back({"help", no_argument, nullptr, kHelpCode});
+  table.longs.push_back({"version", no_argument, nullptr, kVersionCode});
+  table.longs.push_back({nullptr, 0, nullptr, 0});
+  return table;
+}
+
+// The row getopt_long's answer C stands for; a usage error for an unknown option or a missing
+// value.
+const OptionSpec& RowFor(int c, int argc, char** argv) {
+  const OptionSpec* spec = nullptr;
+  if (c >= kFirstRowCode && c < kFirstRowCode + static_cast<int>(std::size(kOptions))) {
+    spec = &kOptions[c - kFirstRowCode];
+  } else {
+    for (const OptionSpec& row : kOptions) {
+      if (row.short_name != 0 && row.short_name == c) spec = &row;
+    }
+  }
+  if (spec == nullptr) {
+    Usage(c == ':' ? msg::kUsageMissingValue : msg::kUsageUnknownOption,
+          {OffendingName(argc, argv)});
+  }
+  return *spec;
+}
+
+// Which command's own options were given (the first of each named), so that one meant for the
+// other command is refused once the command is known.
+class ScopesUsed {
+ public:
+  void Note(const OptionSpec& spec) {
+    if (spec.scope == TScope::scBoth) return;
+    const auto s = static_cast<size_t>(spec.scope);
+    given_[s] = true;
+    if (option_[s] == nullptr) option_[s] = spec.name;
+  }
+  void Check(TCommand command) const {
+    const auto other = static_cast<size_t>(command == TCommand::cmLs ? TScope::scGet : TScope::scLs);
+    if (given_[other])
+      Usage(msg::kUsageWrongCommand, {std::string("--") + option_[other], kScopeName[other]});
+  }
+
+ private:
+  bool given_[2] = {false, false};
+  const char* option_[2] = {nullptr, nullptr};
+};
+
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(int argc, char** argv) {
   const bool with_tls = net::TLSAvailable();
-  std::vector<option> longs;
-  std::string shorts = ":h";  // ':' first: a missing value is reported as such
-  for (size_t i = 0; i < std::size(kOptions); ++i) {
-    const OptionSpec& spec = kOptions[i];
-    const int code = kFirstRowCode + static_cast<int>(i);
-    longs.push_back({spec.name, spec.value != nullptr ? required_argument : no_argument, nullptr,
-                     code});
-    if (spec.short_name != 0) {
-      shorts += spec.short_name;
-      if (spec.value != nullptr) shorts += ':';
-    }
-  }
-  longs.push_back({"help", no_argument, nullptr, kHelpCode});
-  longs.push_back({"version", no_argument, nullptr, kVersionCode});
-  longs.push_back({nullptr, 0, nullptr, 0});
-
+  const GetoptTable table = MakeGetoptTable();
   ParsedCommandLine parsed;
   Options& o = parsed.options;
-  bool scope_given[2] = {false, false};
-  const char* scope_option[2] = {nullptr, nullptr};
+  ScopesUsed scopes;
   opterr = 0;  // our own messages, in our own words
   optind = 0;  // 0 starts a fresh scan, in the C library here and in mingw-w64's
   int c;
-  while ((c = getopt_long(argc, argv, shorts.c_str(), longs.data(), nullptr)) != -1) {
+  while ((c = getopt_long(argc, argv, table.shorts.c_str(), table.longs.data(), nullptr)) != -1) {
     if (c == kHelpCode) {
       parsed.help = true;
       return parsed;
@@ -367,32 +415,15 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
       parsed.version = true;
       return parsed;
     }
-    const OptionSpec* spec = nullptr;
-    if (c >= kFirstRowCode && c < kFirstRowCode + static_cast<int>(std::size(kOptions))) {
-      spec = &kOptions[c - kFirstRowCode];
-    } else {
-      for (const OptionSpec& row : kOptions) {
-        if (row.short_name != 0 && row.short_name == c) spec = &row;
-      }
-    }
-    if (spec == nullptr) {
-      Usage(c == ':' ? msg::kUsageMissingValue : msg::kUsageUnknownOption,
-            {OffendingName(argc, argv)});
-    }
-    if (spec->needs_tls && !with_tls) Usage(msg::kUsageNotInThisBuild, {std::string("--") + spec->name});
-    if (spec->scope != TScope::scBoth) {
-      const auto s = static_cast<size_t>(spec->scope);
-      scope_given[s] = true;
-      if (scope_option[s] == nullptr) scope_option[s] = spec->name;
-    }
-    spec->apply(o, optarg != nullptr ? std::string(optarg) : std::string());
+    const OptionSpec& spec = RowFor(c, argc, argv);
+    if (spec.needs_tls && !with_tls) Usage(msg::kUsageNotInThisBuild, {std::string("--") + spec.name});
+    scopes.Note(spec);
+    spec.apply(o, optarg != nullptr ? std::string(optarg) : std::string());
   }
   std::vector<std::string> words;
   for (int i = optind; i < argc; ++i) words.emplace_back(argv[i]);
   ReadWords(o, words);
-  const auto other = static_cast<size_t>(o.command == TCommand::cmLs ? TScope::scGet : TScope::scLs);
-  if (scope_given[other])
-    Usage(msg::kUsageWrongCommand, {std::string("--") + scope_option[other], kScopeName[other]});
+  scopes.Check(o.command);
   CheckCombinations(o);
   if (o.quiet) o.verbose = false;
   return parsed;

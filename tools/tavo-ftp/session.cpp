@@ -44,6 +44,19 @@ Session::Session(const Options& o, const FtpUrl& AServer, const Login& ALogin, C
     : options_(o), err_(AErr), several_folders_(ASeveralFolders) {
   server_ = SubjectBeforeConnect(AServer, ALogin).server;
   user_ = ALogin.user;
+  ConfigureConnection(AServer, ALogin);
+  if (!o.proxy_host.empty() || o.proxy_type == net::fpcmTransparent) ConfigureFtpProxy();
+  if (o.tls) {
+    ftp_.SetUseTLS(net::utRequireTLS);
+    ftp_.TLSSettings().SetCAFile(o.cacert);
+    ftp_.TLSSettings().SetInsecureSkipCertificateCheck(o.insecure);
+  }
+  if (o.socks_version != net::svNoSocks) ConfigureSocks();
+  WatchStatusAndDialogue();
+}
+
+void Session::ConfigureConnection(const FtpUrl& AServer, const Login& ALogin) {
+  const Options& o = options_;
   ftp_.SetHost(AServer.host);
   ftp_.SetPort(AServer.port);
   ftp_.SetUsername(ALogin.user);
@@ -64,35 +77,36 @@ Session::Session(const Options& o, const FtpUrl& AServer, const Login& ALogin, C
                                                 o.limit_rate / 8, 1024, kBulkReceiveSize))
                                           : kBulkReceiveSize);
   ftp_.SetTransferType(o.ascii ? net::ftASCII : net::ftBinary);
-  if (!o.proxy_host.empty() || o.proxy_type == net::fpcmTransparent) {
-    net::TIdFtpProxySettings& proxy = ftp_.ProxySettings();
-    proxy.SetProxyType(o.proxy_type);
-    proxy.SetHost(o.proxy_host);
-    proxy.SetPort(o.proxy_port);
-    proxy.SetUserName(o.proxy_user);
-    proxy.SetPassword(o.proxy_password);
-  }
-  if (o.tls) {
-    ftp_.SetUseTLS(net::utRequireTLS);
-    ftp_.TLSSettings().SetCAFile(o.cacert);
-    ftp_.TLSSettings().SetInsecureSkipCertificateCheck(o.insecure);
-  }
-  if (o.socks_version != net::svNoSocks) {
-    // The control connection's handler carries the proxy settings; every data connection
-    // takes a copy of them. With TLS it must be able to carry TLS as well.
-    net::TIdIOHandlerSocket* handler = o.tls ? new net::TIdIOHandlerTLS(&ftp_)
-                                             : new net::TIdIOHandlerSocket(&ftp_);  // owned
-    net::TIdSocksInfo& socks = *handler->SocksInfo();
-    socks.SetVersion(o.socks_version);
-    socks.SetHost(o.socks_host);
-    socks.SetPort(o.socks_port);
-    socks.SetUsername(o.socks_user);
-    socks.SetPassword(o.socks_password);
-    socks.SetAuthentication(o.socks_password.empty() && o.socks_user.empty()
-                                ? net::saNoAuthentication
-                                : net::saUsernamePassword);
-    ftp_.SetIOHandler(handler);
-  }
+}
+
+void Session::ConfigureFtpProxy() {
+  net::TIdFtpProxySettings& proxy = ftp_.ProxySettings();
+  proxy.SetProxyType(options_.proxy_type);
+  proxy.SetHost(options_.proxy_host);
+  proxy.SetPort(options_.proxy_port);
+  proxy.SetUserName(options_.proxy_user);
+  proxy.SetPassword(options_.proxy_password);
+}
+
+void Session::ConfigureSocks() {
+  const Options& o = options_;
+  // The control connection's handler carries the proxy settings; every data connection
+  // takes a copy of them. With TLS it must be able to carry TLS as well.
+  net::TIdIOHandlerSocket* handler = o.tls ? new net::TIdIOHandlerTLS(&ftp_)
+                                           : new net::TIdIOHandlerSocket(&ftp_);  // owned
+  net::TIdSocksInfo& socks = *handler->SocksInfo();
+  socks.SetVersion(o.socks_version);
+  socks.SetHost(o.socks_host);
+  socks.SetPort(o.socks_port);
+  socks.SetUsername(o.socks_user);
+  socks.SetPassword(o.socks_password);
+  socks.SetAuthentication(o.socks_password.empty() && o.socks_user.empty()
+                              ? net::saNoAuthentication
+                              : net::saUsernamePassword);
+  ftp_.SetIOHandler(handler);
+}
+
+void Session::WatchStatusAndDialogue() {
   ftp_.SetOnStatus([this](rtl::TComponent*, net::TIdStatus status, const std::string& text) {
     if (status == net::ftpTransfer) {
       transferred_ = in_transfer_ = true;

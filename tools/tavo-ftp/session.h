@@ -58,6 +58,12 @@ class Session {
   void ShowReady();
 
  private:
+  // The constructor's steps: server, login and how FTP is spoken; the FTP proxy; the SOCKS
+  // proxy; the status and dialogue watchers.
+  void ConfigureConnection(const FtpUrl& AServer, const Login& ALogin);
+  void ConfigureFtpProxy();
+  void ConfigureSocks();
+  void WatchStatusAndDialogue();
   void Trace(const char* APrefix, std::string& APending, rtl::TStream& AChunk);
 
   const Options& options_;

@@ -38,36 +38,38 @@ std::string PercentDecode(std::string_view s) {
 
 namespace {
 
-FtpUrl Parse(const std::string& text, bool folder) {
+// What follows "ftp://", which may be in any case.
+std::string_view AfterScheme(std::string_view text) {
   constexpr std::string_view kScheme = "ftp://";
-  std::string_view rest(text);
-  if (rest.size() < kScheme.size()) throw UrlError(msg::kUrlNotFtp.Text());
+  if (text.size() < kScheme.size()) throw UrlError(msg::kUrlNotFtp.Text());
   for (size_t i = 0; i < kScheme.size(); ++i) {
-    const char c = rest[i];
+    const char c = text[i];
     const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     if (lower != kScheme[i]) throw UrlError(msg::kUrlNotFtp.Text());
   }
-  rest.remove_prefix(kScheme.size());
+  text.remove_prefix(kScheme.size());
+  return text;
+}
 
-  const size_t slash = rest.find('/');
-  if (slash == std::string_view::npos && !folder) throw UrlError(msg::kUrlNoFile.Text());
-  std::string_view authority = rest.substr(0, slash);
-  std::string_view path = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-
-  FtpUrl url;
+// Takes "user:password@" off the authority into url; returns what is left (host and port).
+std::string_view TakeUserInfo(std::string_view authority, FtpUrl& url) {
   // The last "@" ends the user part: an unencoded "@" in a password is common enough.
   const size_t at = authority.rfind('@');
-  if (at != std::string_view::npos) {
-    const std::string_view userinfo = authority.substr(0, at);
-    const size_t colon = userinfo.find(':');
-    url.user = PercentDecode(userinfo.substr(0, colon));
-    if (colon != std::string_view::npos) {
-      url.password = PercentDecode(userinfo.substr(colon + 1));
-      url.has_password = true;
-    }
-    url.has_user = true;
-    authority.remove_prefix(at + 1);
+  if (at == std::string_view::npos) return authority;
+  const std::string_view userinfo = authority.substr(0, at);
+  const size_t colon = userinfo.find(':');
+  url.user = PercentDecode(userinfo.substr(0, colon));
+  if (colon != std::string_view::npos) {
+    url.password = PercentDecode(userinfo.substr(colon + 1));
+    url.has_password = true;
   }
+  url.has_user = true;
+  authority.remove_prefix(at + 1);
+  return authority;
+}
+
+// "host", "host:port", "[v6]" or "[v6]:port" into url.host and url.port.
+void ParseHostAndPort(std::string_view authority, FtpUrl& url) {
   // An IPv6 literal stands in brackets, so that its colons are not taken for the port's.
   const bool bracketed = !authority.empty() && authority.front() == '[';
   const size_t close = bracketed ? authority.find(']') : std::string_view::npos;
@@ -94,11 +96,14 @@ FtpUrl Parse(const std::string& text, bool folder) {
                       host.find('\0') != std::string_view::npos)
     throw UrlError(msg::kUrlHost.Text());
   url.host = std::string(host);
+}
 
+// The path after the authority's "/": a folder, or a folder and a file that must be named.
+void SetPath(std::string_view path, bool folder, FtpUrl& url) {
   if (folder) {
     if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
     url.directory = PercentDecode(path);
-    return url;
+    return;
   }
   const size_t last = path.rfind('/');
   const std::string_view dir = last == std::string_view::npos ? std::string_view() : path.substr(0, last);
@@ -106,6 +111,19 @@ FtpUrl Parse(const std::string& text, bool folder) {
   url.directory = PercentDecode(dir);
   url.file = PercentDecode(file);
   if (url.file.empty()) throw UrlError(msg::kUrlNoFile.Text());
+}
+
+FtpUrl Parse(const std::string& text, bool folder) {
+  const std::string_view rest = AfterScheme(text);
+  const size_t slash = rest.find('/');
+  if (slash == std::string_view::npos && !folder) throw UrlError(msg::kUrlNoFile.Text());
+  const std::string_view authority = rest.substr(0, slash);
+  const std::string_view path =
+      slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+
+  FtpUrl url;
+  ParseHostAndPort(TakeUserInfo(authority, url), url);
+  SetPath(path, folder, url);
   return url;
 }
 

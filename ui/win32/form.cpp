@@ -5,6 +5,7 @@
 // while the controls are created from the layout's table rather than from a dialog template.
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "ui/form.h"
@@ -128,68 +129,91 @@ void ArrangeStacking(TForm& form) {
   }
 }
 
+// The message handlers below return the message's result, or nothing where the dialog
+// manager's default handling is wanted.
+
+LRESULT OnCommand(TForm& form, WPARAM wParam, LPARAM lParam) {
+  // BN_CLICKED and STN_CLICKED are both 0: a button pressed, the link clicked.
+  if (HIWORD(wParam) != BN_CLICKED || lParam == 0) {
+    // Esc arrives as IDCANCEL: the form is not a dialog that Esc dismisses.
+    return 0;
+  }
+  TControl* control = ControlOf(form, reinterpret_cast<HWND>(lParam));
+  if (auto* button = dynamic_cast<TStyledButton*>(control)) button->Click();
+  if (auto* link = dynamic_cast<TLinkLabel*>(control)) link->Clicked();
+  return 0;
+}
+
+std::optional<LRESULT> OnSetCursor(TForm& form, WPARAM wParam) {
+  if (BusyCursor()) {
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    return TRUE;
+  }
+  if (dynamic_cast<TLinkLabel*>(ControlOf(form, reinterpret_cast<HWND>(wParam)))) {
+    ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+    return TRUE;
+  }
+  return std::nullopt;
+}
+
+// Labels draw in the layout's colour on the form's button-face background.
+std::optional<LRESULT> OnLabelColours(TForm& form, WPARAM wParam, LPARAM lParam) {
+  TControl* control = ControlOf(form, reinterpret_cast<HWND>(lParam));
+  if (control == nullptr) return std::nullopt;
+  const TColor& color = control->Layout().Color;
+  const HDC dc = reinterpret_cast<HDC>(wParam);
+  ::SetTextColor(dc, color.System ? ::GetSysColor(COLOR_WINDOWTEXT)
+                                  : RGB(color.Red, color.Green, color.Blue));
+  ::SetBkMode(dc, TRANSPARENT);
+  return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+}
+
+// The bevel: a lowered one-pixel frame. Controls above it are clipped out of its paint.
+std::optional<LRESULT> OnDrawItem(TForm& form, LPARAM lParam) {
+  const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+  if (!dynamic_cast<TBevel*>(ControlOf(form, item->hwndItem))) return std::nullopt;
+  RECT frame = item->rcItem;
+  ::FillRect(item->hDC, &frame, ::GetSysColorBrush(COLOR_BTNFACE));
+  ::DrawEdge(item->hDC, &frame, BDR_SUNKENOUTER, BF_RECT);
+  return TRUE;
+}
+
+// Moved to a monitor of another DPI: the suggested frame, then layout and fonts anew.
+LRESULT OnDpiChanged(TForm& form, HWND hwnd, WPARAM wParam, LPARAM lParam) {
+  const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+  form.Impl().dpi = HIWORD(wParam);
+  FreeFonts(form.Impl());
+  ::SetWindowPos(hwnd, nullptr, suggested->left, suggested->top,
+                 suggested->right - suggested->left, suggested->bottom - suggested->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  ApplyDpi(form);
+  ::InvalidateRect(hwnd, nullptr, TRUE);
+  return 0;
+}
+
 LRESULT HandleMessage(TForm& form, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  std::optional<LRESULT> result;
   switch (message) {
-    case WM_COMMAND: {
-      // BN_CLICKED and STN_CLICKED are both 0: a button pressed, the link clicked.
-      if (HIWORD(wParam) != BN_CLICKED || lParam == 0) {
-        // Esc arrives as IDCANCEL: the form is not a dialog that Esc dismisses.
-        return 0;
-      }
-      TControl* control = ControlOf(form, reinterpret_cast<HWND>(lParam));
-      if (auto* button = dynamic_cast<TStyledButton*>(control)) button->Click();
-      if (auto* link = dynamic_cast<TLinkLabel*>(control)) link->Clicked();
-      return 0;
-    }
+    case WM_COMMAND:
+      return OnCommand(form, wParam, lParam);
     case WM_CLOSE:
       form.Close();
       return 0;
     case WM_SETCURSOR:
-      if (BusyCursor()) {
-        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-        return TRUE;
-      }
-      if (dynamic_cast<TLinkLabel*>(ControlOf(form, reinterpret_cast<HWND>(wParam)))) {
-        ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
-        return TRUE;
-      }
+      result = OnSetCursor(form, wParam);
       break;
-    case WM_CTLCOLORSTATIC: {
-      // Labels draw in the layout's colour on the form's button-face background.
-      TControl* control = ControlOf(form, reinterpret_cast<HWND>(lParam));
-      if (control == nullptr) break;
-      const TColor& color = control->Layout().Color;
-      const HDC dc = reinterpret_cast<HDC>(wParam);
-      ::SetTextColor(dc, color.System ? ::GetSysColor(COLOR_WINDOWTEXT)
-                                      : RGB(color.Red, color.Green, color.Blue));
-      ::SetBkMode(dc, TRANSPARENT);
-      return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
-    }
-    case WM_DRAWITEM: {
-      // The bevel: a lowered one-pixel frame. Controls above it are clipped out of its paint.
-      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-      if (!dynamic_cast<TBevel*>(ControlOf(form, item->hwndItem))) break;
-      RECT frame = item->rcItem;
-      ::FillRect(item->hDC, &frame, ::GetSysColorBrush(COLOR_BTNFACE));
-      ::DrawEdge(item->hDC, &frame, BDR_SUNKENOUTER, BF_RECT);
-      return TRUE;
-    }
-    case WM_DPICHANGED: {
-      // Moved to a monitor of another DPI: the suggested frame, then layout and fonts anew.
-      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-      form.Impl().dpi = HIWORD(wParam);
-      FreeFonts(form.Impl());
-      ::SetWindowPos(hwnd, nullptr, suggested->left, suggested->top,
-                     suggested->right - suggested->left, suggested->bottom - suggested->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-      ApplyDpi(form);
-      ::InvalidateRect(hwnd, nullptr, TRUE);
-      return 0;
-    }
+    case WM_CTLCOLORSTATIC:
+      result = OnLabelColours(form, wParam, lParam);
+      break;
+    case WM_DRAWITEM:
+      result = OnDrawItem(form, lParam);
+      break;
+    case WM_DPICHANGED:
+      return OnDpiChanged(form, hwnd, wParam, lParam);
     default:
       break;
   }
-  return ::DefDlgProcW(hwnd, message, wParam, lParam);
+  return result ? *result : ::DefDlgProcW(hwnd, message, wParam, lParam);
 }
 
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
