@@ -20,6 +20,7 @@
 // Constants, option levels and option names are the Windows values; backends translate them.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,17 @@ struct TSockAddr {
   uint8_t Addr6[16] = {};
   uint32_t ScopeId = 0;
 };
+
+// Appends AAddress to AList unless the same address (family and bytes) is there already: a
+// resolver lists an address once per socket type it may serve.
+inline void AddAddressOnce(std::vector<TSockAddr>& AList, const TSockAddr& AAddress) {
+  for (const TSockAddr& a : AList) {
+    if (a.Family == AAddress.Family && a.Addr == AAddress.Addr &&
+        std::memcmp(a.Addr6, AAddress.Addr6, sizeof(a.Addr6)) == 0)
+      return;
+  }
+  AList.push_back(AAddress);
+}
 
 // A socket set as Windows keeps it: a count and up to 64 socket numbers.
 constexpr int32_t kFdSetSize = 64;

@@ -437,12 +437,7 @@ bool getaddrinfo(const std::string& AName, int32_t AFamily, bool ANumericOnly,
     std::memcpy(&native, ai->ai_addr, ai->ai_addrlen);
     TSockAddr address;
     FromNative(native, address);
-    bool seen = false;
-    for (const TSockAddr& a : AResult) {
-      seen = seen || (a.Family == address.Family && a.Addr == address.Addr &&
-                      std::memcmp(a.Addr6, address.Addr6, sizeof(a.Addr6)) == 0);
-    }
-    if (!seen) AResult.push_back(address);
+    AddAddressOnce(AResult, address);
   }
   g_freeaddrinfo.load()(list);
   if (AResult.empty()) {
