@@ -22,7 +22,7 @@ enum class TScope { scGet, scLs, scBoth };
 // One option: its names, the name of its value in the help text (null: it takes none), the
 // command it belongs to, its help text, and what it does to the options. Adding an option is
 // adding one row.
-struct OptionSpec {
+struct OptionRow {
   const char* name;
   char short_name;
   const char* value;
@@ -77,7 +77,7 @@ void Socks(Options& o, net::TSocksVersion version, const char* option, const std
 }
 
 // The table. Rows of one scope stand together, in the order --help shows them.
-const OptionSpec kOptions[] = {
+const OptionRow kOptions[] = {
     {"output", 'o', "FILE", TScope::scGet,
      "write the next URL's file to FILE (\"-\": standard output); give it once per URL",
      [](Options& o, const std::string& v) {
@@ -341,13 +341,13 @@ struct GetoptTable {
 GetoptTable MakeGetoptTable() {
   GetoptTable table;
   for (size_t i = 0; i < std::size(kOptions); ++i) {
-    const OptionSpec& spec = kOptions[i];
+    const OptionRow& row = kOptions[i];
     const int code = kFirstRowCode + static_cast<int>(i);
-    table.longs.push_back({spec.name, spec.value != nullptr ? required_argument : no_argument,
+    table.longs.push_back({row.name, row.value != nullptr ? required_argument : no_argument,
                            nullptr, code});
-    if (spec.short_name != 0) {
-      table.shorts += spec.short_name;
-      if (spec.value != nullptr) table.shorts += ':';
+    if (row.short_name != 0) {
+      table.shorts += row.short_name;
+      if (row.value != nullptr) table.shorts += ':';
     }
   }
   table.longs.push_back({"help", no_argument, nullptr, kHelpCode});
@@ -358,31 +358,31 @@ GetoptTable MakeGetoptTable() {
 
 // The row getopt_long's answer C stands for; a usage error for an unknown option or a missing
 // value.
-const OptionSpec& RowFor(int c, int argc, char** argv) {
-  const OptionSpec* spec = nullptr;
+const OptionRow& RowFor(int c, int argc, char** argv) {
+  const OptionRow* row = nullptr;
   if (c >= kFirstRowCode && c < kFirstRowCode + static_cast<int>(std::size(kOptions))) {
-    spec = &kOptions[c - kFirstRowCode];
+    row = &kOptions[c - kFirstRowCode];
   } else {
-    for (const OptionSpec& row : kOptions) {
-      if (row.short_name != 0 && row.short_name == c) spec = &row;
+    for (const OptionRow& candidate : kOptions) {
+      if (candidate.short_name != 0 && candidate.short_name == c) row = &candidate;
     }
   }
-  if (spec == nullptr) {
+  if (row == nullptr) {
     Usage(c == ':' ? msg::kUsageMissingValue : msg::kUsageUnknownOption,
           {OffendingName(argc, argv)});
   }
-  return *spec;
+  return *row;
 }
 
 // Which command's own options were given (the first of each named), so that one meant for the
 // other command is refused once the command is known.
 class ScopesUsed {
  public:
-  void Note(const OptionSpec& spec) {
-    if (spec.scope == TScope::scBoth) return;
-    const auto s = static_cast<size_t>(spec.scope);
+  void Note(const OptionRow& row) {
+    if (row.scope == TScope::scBoth) return;
+    const auto s = static_cast<size_t>(row.scope);
     given_[s] = true;
-    if (option_[s] == nullptr) option_[s] = spec.name;
+    if (option_[s] == nullptr) option_[s] = row.name;
   }
   void Check(TCommand command) const {
     const auto other = static_cast<size_t>(command == TCommand::cmLs ? TScope::scGet : TScope::scLs);
@@ -415,10 +415,10 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
       parsed.version = true;
       return parsed;
     }
-    const OptionSpec& spec = RowFor(c, argc, argv);
-    if (spec.needs_tls && !with_tls) Usage(msg::kUsageNotInThisBuild, {std::string("--") + spec.name});
-    scopes.Note(spec);
-    spec.apply(o, optarg != nullptr ? std::string(optarg) : std::string());
+    const OptionRow& row = RowFor(c, argc, argv);
+    if (row.needs_tls && !with_tls) Usage(msg::kUsageNotInThisBuild, {std::string("--") + row.name});
+    scopes.Note(row);
+    row.apply(o, optarg != nullptr ? std::string(optarg) : std::string());
   }
   std::vector<std::string> words;
   for (int i = optind; i < argc; ++i) words.emplace_back(argv[i]);
@@ -451,19 +451,19 @@ std::string HelpText() {
   const char* const titles[] = {"Options of get:", "Options of ls:", "Options of both:"};
   for (int scope = 0; scope < 3; ++scope) {
     text += std::string("\n") + titles[scope] + "\n";
-    for (const OptionSpec& spec : kOptions) {
-      if (static_cast<int>(spec.scope) != scope || (spec.needs_tls && !with_tls)) continue;
+    for (const OptionRow& row : kOptions) {
+      if (static_cast<int>(row.scope) != scope || (row.needs_tls && !with_tls)) continue;
       std::string head = "  ";
-      head += spec.short_name != 0 ? std::string("-") + spec.short_name + ", " : "    ";
-      head += std::string("--") + spec.name;
-      if (spec.value != nullptr) head += std::string(" ") + spec.value;
+      head += row.short_name != 0 ? std::string("-") + row.short_name + ", " : "    ";
+      head += std::string("--") + row.name;
+      if (row.value != nullptr) head += std::string(" ") + row.value;
       // Words wrapped into the column; a head too wide for it gets a line of its own.
       std::string line = head;
-      if (line.size() + 1 > kColumn && *spec.help != '\0') {
+      if (line.size() + 1 > kColumn && *row.help != '\0') {
         text += line + "\n";
         line.clear();
       }
-      std::string_view rest = spec.help;
+      std::string_view rest = row.help;
       while (!rest.empty()) {
         line.resize(kColumn, ' ');
         size_t take = std::min(rest.size(), kWidth - kColumn);
