@@ -25,14 +25,15 @@ if(NOT WIN32)
 endif()
 
 # --- the network library -------------------------------------------------------------------
-# A user of the library needs these headers and the ones they include, nothing of resources/
-# or platform/ (the install check compiles each of them on its own).
+# A user of the library needs these headers and the ones they include: nothing of resources/,
+# and of platform/ only the socket numbers (the install check compiles each of them on its own).
 set(TAVO_NET_PUBLIC_HEADERS
   net/ftp/ftp.h net/ftp/listing.h net/ftp/simple_server.h
   net/stack/exceptions.h net/stack/socket_handle.h net/stack/stack.h
   net/tcp/antifreeze.h net/tcp/buffer.h net/tcp/component.h net/tcp/connection.h
   net/tcp/intercept.h net/tcp/iohandler.h net/tcp/reply.h net/tcp/socks_info.h
   net/tls/tls.h
+  platform/socket_numbers.h
   rtl/component.h rtl/datetime.h rtl/exception.h rtl/format.h rtl/packed_lines.h
   rtl/persistent.h rtl/streams.h rtl/strings.h)
 # They install below include/tavo and name each other from there (#include <tavo/net/tcp/...>),
@@ -41,7 +42,8 @@ set(TAVO_NET_PUBLIC_HEADERS
 # stay short: the installed copies are rewritten here, at configure time.
 foreach(header ${TAVO_NET_PUBLIC_HEADERS})
   file(READ ${CMAKE_CURRENT_SOURCE_DIR}/${header} text)
-  string(REGEX REPLACE "#include \"((net|rtl)/[^\"]+)\"" "#include <tavo/\\1>" text "${text}")
+  string(REGEX REPLACE "#include \"((net|rtl|platform)/[^\"]+)\"" "#include <tavo/\\1>" text
+         "${text}")
   file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/installed-headers/${header} "${text}")
   get_filename_component(dir ${header} DIRECTORY)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/installed-headers/${header}

@@ -24,24 +24,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/socket_numbers.h"
+
 namespace tavo::platform::ws2 {
 
 using TSocket = int32_t;
 
-constexpr TSocket kInvalidSocket = -1;
-constexpr int32_t kSocketError = -1;
 
 constexpr int32_t kAfUnspec = 0;
-constexpr int32_t kAfInet = 2;
-constexpr int32_t kAfInet6 = 23;
-constexpr int32_t kSockStream = 1;
-constexpr int32_t kSockDgram = 2;
-constexpr int32_t kIpProtoTcp = 6;
 constexpr int32_t kIpProtoUdp = 17;
 constexpr int32_t kIpProtoIpv6 = 41;
 
 // Windows option levels and names.
-constexpr int32_t kSolSocket = 0xFFFF;
 constexpr int32_t kSoDebug = 0x0001;
 constexpr int32_t kSoReuseAddr = 0x0004;
 constexpr int32_t kSoKeepAlive = 0x0008;
@@ -51,64 +45,45 @@ constexpr int32_t kSoLinger = 0x0080;
 constexpr int32_t kSoOobInline = 0x0100;
 constexpr int32_t kSoSndBuf = 0x1001;
 constexpr int32_t kSoRcvBuf = 0x1002;
-constexpr int32_t kSoRcvLowAt = 0x1004;
 constexpr int32_t kSoSndTimeo = 0x1005;
 constexpr int32_t kSoRcvTimeo = 0x1006;
 constexpr int32_t kSoError = 0x1007;
 constexpr int32_t kSoType = 0x1008;
-constexpr int32_t kTcpNoDelay = 0x0001;
 constexpr int32_t kIpv6V6Only = 27;
-
-// ioctlsocket: the bytes a receive would return at once.
-constexpr int32_t kFionRead = 0x4004667F;
 
 constexpr int32_t kMsgOob = 0x1;
 constexpr int32_t kMsgPeek = 0x2;
 
-constexpr int32_t kSdReceive = 0;
-constexpr int32_t kSdSend = 1;
-constexpr int32_t kSdBoth = 2;
 
 constexpr uint32_t kInAddrAny = 0;
 constexpr uint32_t kInAddrNone = 0xFFFFFFFFu;
 
 // Error numbers the callers key on (Windows numbering).
-constexpr int32_t kWsaEIntr = 10004;
-constexpr int32_t kWsaEBadF = 10009;
 constexpr int32_t kWsaEAcces = 10013;
 constexpr int32_t kWsaEFault = 10014;
-constexpr int32_t kWsaEInval = 10022;
 constexpr int32_t kWsaEMFile = 10024;
 constexpr int32_t kWsaEWouldBlock = 10035;
-constexpr int32_t kWsaENotSock = 10038;
 constexpr int32_t kWsaEMsgSize = 10040;
 constexpr int32_t kWsaENoProtoOpt = 10042;
 constexpr int32_t kWsaESocktNoSupport = 10044;
 constexpr int32_t kWsaEOpNotSupp = 10045;
 constexpr int32_t kWsaEAfNoSupport = 10047;
-constexpr int32_t kWsaEAddrInUse = 10048;
 constexpr int32_t kWsaEAddrNotAvail = 10049;
 constexpr int32_t kWsaENetDown = 10050;
 constexpr int32_t kWsaENetUnreach = 10051;
 constexpr int32_t kWsaENetReset = 10052;
-constexpr int32_t kWsaEConnAborted = 10053;
-constexpr int32_t kWsaEConnReset = 10054;
 constexpr int32_t kWsaENoBufs = 10055;
 constexpr int32_t kWsaEIsConn = 10056;
 constexpr int32_t kWsaENotConn = 10057;
-constexpr int32_t kWsaEShutdown = 10058;
-constexpr int32_t kWsaETimedOut = 10060;
-constexpr int32_t kWsaEConnRefused = 10061;
 constexpr int32_t kWsaEHostDown = 10064;
 constexpr int32_t kWsaEHostUnreach = 10065;
 constexpr int32_t kWsaNotInitialised = 10093;
-constexpr int32_t kWsaHostNotFound = 11001;
 constexpr int32_t kWsaTryAgain = 11002;
 constexpr int32_t kWsaNoRecovery = 11003;
 constexpr int32_t kWsaNoData = 11004;
 
 // A socket address of either family, port and addresses in network byte order: IPv4
-// (kAfInet) keeps its four bytes in Addr, IPv6 (kAfInet6) its sixteen in Addr6 and its zone
+// (Id_PF_INET) keeps its four bytes in Addr, IPv6 (Id_PF_INET6) its sixteen in Addr6 and its zone
 // (the interface of a link-local address) in ScopeId.
 struct TSockAddr {
   int16_t Family = 0;
@@ -130,10 +105,9 @@ inline void AddAddressOnce(std::vector<TSockAddr>& AList, const TSockAddr& AAddr
 }
 
 // A socket set as Windows keeps it: a count and up to 64 socket numbers.
-constexpr int32_t kFdSetSize = 64;
 struct TFdSet {
   uint32_t Count = 0;
-  TSocket Sockets[kFdSetSize] = {};
+  TSocket Sockets[Id_SOCKETS_PER_SET] = {};
 };
 
 struct TTimeVal {
@@ -188,7 +162,7 @@ int32_t getsockopt(TSocket ASocket, int32_t ALevel, int32_t AOptName, void* AOpt
                    int32_t* AOptLen);
 int32_t getpeername(TSocket ASocket, TSockAddr& AAddr);
 int32_t getsockname(TSocket ASocket, TSockAddr& AAddr);
-// kFionRead only: AArgument receives the bytes waiting to be read. 0 or -1.
+// Id_FIONREAD only: AArgument receives the bytes waiting to be read. 0 or -1.
 int32_t ioctlsocket(TSocket ASocket, int32_t ACommand, uint32_t& AArgument);
 
 // Look-ups: false when nothing was found (the reason is left for WSAGetLastError).
@@ -203,8 +177,8 @@ bool getservbyport(uint16_t APortNet, const char* AProto, TServEnt& AResult);
 // Dotted text to an address in network byte order; kInAddrNone when not an address.
 uint32_t inet_addr(const std::string& AText);
 
-// Socket addresses (port 0) for a host name or a literal address of the family asked: kAfInet,
-// kAfInet6, or kAfUnspec for both, in the resolver's order and without repeats. With
+// Socket addresses (port 0) for a host name or a literal address of the family asked: Id_PF_INET,
+// Id_PF_INET6, or kAfUnspec for both, in the resolver's order and without repeats. With
 // ANumericOnly only a literal is taken and nothing is looked up. False when nothing was found
 // (the reason is left for WSAGetLastError).
 bool getaddrinfo(const std::string& AName, int32_t AFamily, bool ANumericOnly,

@@ -20,50 +20,19 @@
 #include <vector>
 
 #include "net/stack/exceptions.h"
+#include "platform/socket_numbers.h"
 #include "rtl/strings.h"
 
 namespace tavo::net {
 
 using TIdStackSocketHandle = int32_t;
 
-constexpr TIdStackSocketHandle Id_INVALID_SOCKET = -1;
-constexpr int32_t Id_SOCKET_ERROR = -1;
-constexpr int32_t Id_PF_INET = 2;
-// IPv6 in the Windows numbering the stack speaks everywhere (the POSIX binding translates).
-constexpr int32_t Id_PF_INET6 = 23;
-constexpr int32_t Id_SOCK_STREAM = 1;
-constexpr int32_t Id_SOCK_DGRAM = 2;
-constexpr int32_t Id_IPPROTO_IP = 0;
-constexpr int32_t Id_IPPROTO_TCP = 6;
-constexpr int32_t Id_TCP_NODELAY = 1;
-constexpr int32_t Id_SOL_SOCKET = 0xFFFF;
-constexpr int32_t Id_SO_RCVLOWAT = 0x1004;
-// IOControl: the bytes a receive would return at once.
-constexpr int32_t Id_FIONREAD = 0x4004667F;
-constexpr int32_t Id_SD_Recv = 0;
-constexpr int32_t Id_SD_Send = 1;
-constexpr int32_t Id_SD_Both = 2;
-constexpr int32_t Id_SOCKETS_PER_SET = 64;
+// The socket numbers (Id_PF_INET, Id_WSAECONNRESET, ...) come from platform/socket_numbers.h.
+
 // Time-out values shared by the whole network library, in milliseconds, from Select and
 // WaitReadable up to the FTP client.
 inline constexpr int32_t TimeoutDefault = -1;   // use the configured default
 inline constexpr int32_t TimeoutInfinite = -2;  // wait without limit
-
-// Error numbers callers tolerate by name.
-// 995 is Windows' "operation aborted": what a blocked call returns when its socket is closed
-// under it and Winsock cancels the call instead of interrupting it (wine does so for accept).
-constexpr int32_t Id_WSA_OPERATION_ABORTED = 995;
-constexpr int32_t Id_WSAEINTR = 10004;
-constexpr int32_t Id_WSAEBADF = 10009;
-constexpr int32_t Id_WSAEINVAL = 10022;
-constexpr int32_t Id_WSAENOTSOCK = 10038;
-constexpr int32_t Id_WSAEADDRINUSE = 10048;
-constexpr int32_t Id_WSAECONNABORTED = 10053;
-constexpr int32_t Id_WSAECONNRESET = 10054;
-constexpr int32_t Id_WSAESHUTDOWN = 10058;
-constexpr int32_t Id_WSAETIMEDOUT = 10060;
-constexpr int32_t Id_WSAECONNREFUSED = 10061;
-constexpr int32_t Id_WSAHOST_NOT_FOUND = 11001;
 
 class TIdSocketList;
 

@@ -47,7 +47,7 @@ bool ValidPort(int32_t APort) { return APort >= 0 && APort <= 0xFFFF; }
 // The text of a socket address the platform returned: dotted for IPv4 (as AddressToText
 // spells it), the platform's shortest form for IPv6.
 std::string TextOf(TIdStack& AStack, const ws2::TSockAddr& AAddr) {
-  return AAddr.Family == ws2::kAfInet6 ? ws2::AddressText(AAddr) : AStack.AddressToText(AAddr.Addr);
+  return AAddr.Family == Id_PF_INET6 ? ws2::AddressText(AAddr) : AStack.AddressToText(AAddr.Addr);
 }
 
 // A socket address of the family given from its text and port; false (10022 left for the
@@ -55,15 +55,15 @@ std::string TextOf(TIdStack& AStack, const ws2::TSockAddr& AAddr) {
 bool AddressFor(TIdStack& AStack, int32_t AFamily, const std::string& AIP, int32_t APort,
                 ws2::TSockAddr& AAddr) {
   if (!ValidPort(APort)) {
-    ws2::WSASetLastError(ws2::kWsaEInval);
+    ws2::WSASetLastError(Id_WSAEINVAL);
     return false;
   }
   AAddr = ws2::TSockAddr{};
   if (AFamily == Id_PF_INET6) {
     // The empty text is any local address, as for IPv4.
     std::vector<ws2::TSockAddr> parsed;
-    if (!AIP.empty() && !ws2::getaddrinfo(AIP, ws2::kAfInet6, true, parsed)) {
-      ws2::WSASetLastError(ws2::kWsaEInval);
+    if (!AIP.empty() && !ws2::getaddrinfo(AIP, Id_PF_INET6, true, parsed)) {
+      ws2::WSASetLastError(Id_WSAEINVAL);
       return false;
     }
     if (!parsed.empty()) AAddr = parsed.front();
@@ -333,7 +333,7 @@ void TIdStackWindows::ParseAddress(const std::string& AIP, uint32_t& AAddress) {
 
 std::vector<std::string> TIdStackWindows::GetHostAddresses(const std::string& AHostName,
                                                            TIdAddressFamily AFamily) {
-  const int32_t family = AFamily == afIPv4 ? ws2::kAfInet : AFamily == afIPv6 ? ws2::kAfInet6
+  const int32_t family = AFamily == afIPv4 ? Id_PF_INET : AFamily == afIPv6 ? Id_PF_INET6
                                                                              : ws2::kAfUnspec;
   std::vector<ws2::TSockAddr> found;
   if (!ws2::getaddrinfo(AHostName, family, false, found)) CheckResult(Id_SOCKET_ERROR);
@@ -351,7 +351,7 @@ bool TIdStackWindows::ParseIPv6Address(const std::string& AText,
       address.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos)
     return false;
   std::vector<ws2::TSockAddr> parsed;
-  if (!ws2::getaddrinfo(AText, ws2::kAfInet6, true, parsed)) return false;
+  if (!ws2::getaddrinfo(AText, Id_PF_INET6, true, parsed)) return false;
   if (ABytes != nullptr) std::memcpy(ABytes->data(), parsed.front().Addr6, 16);
   return true;
 }

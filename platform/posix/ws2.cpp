@@ -81,7 +81,7 @@ int32_t ErrnoToWsa(int AErrno) {
 
 int32_t ResolverToWsa(int ACode, int AErrno) {
   switch (ACode) {
-    case EAI_NONAME: return kWsaHostNotFound;
+    case EAI_NONAME: return Id_WSAHOST_NOT_FOUND;
     case EAI_AGAIN: return kWsaTryAgain;
     case EAI_FAIL: return kWsaNoRecovery;
 #ifdef EAI_NODATA
@@ -98,7 +98,7 @@ int32_t ResolverToWsa(int ACode, int AErrno) {
 
 int32_t Fail(int32_t AError) {
   t_last_error = AError;
-  return kSocketError;
+  return Id_SOCKET_ERROR;
 }
 
 // Which socket numbers are open through this binding, and how often each was closed. A call
@@ -138,7 +138,7 @@ int32_t SocketFail(int AFd, uint64_t ACloseCount, int AErrno) {
     std::lock_guard<std::mutex> lock(g_sockets_lock);
     auto it = g_sockets.find(AFd);
     if (it != g_sockets.end() && (it->second.Closes != ACloseCount || !it->second.Open)) {
-      return Fail(kWsaENotSock);
+      return Fail(Id_WSAENOTSOCK);
     }
   }
   return Fail(ErrnoToWsa(AErrno));
@@ -174,7 +174,7 @@ void SetCloseOnExecAndNoSigPipe(int AFd) {
 // A socket address in the system's form; false for a family neither IPv4 nor IPv6.
 bool ToNative(const TSockAddr& AAddr, sockaddr_storage& ANative, socklen_t& ALength) {
   std::memset(&ANative, 0, sizeof(ANative));
-  if (AAddr.Family == kAfInet) {
+  if (AAddr.Family == Id_PF_INET) {
     sockaddr_in in{};
     in.sin_family = AF_INET;
     in.sin_port = AAddr.Port;
@@ -183,7 +183,7 @@ bool ToNative(const TSockAddr& AAddr, sockaddr_storage& ANative, socklen_t& ALen
     ALength = sizeof(in);
     return true;
   }
-  if (AAddr.Family == kAfInet6) {
+  if (AAddr.Family == Id_PF_INET6) {
     sockaddr_in6 in6{};
     in6.sin6_family = AF_INET6;
     in6.sin6_port = AAddr.Port;
@@ -201,13 +201,13 @@ void FromNative(const sockaddr_storage& ANative, TSockAddr& AAddr) {
   if (ANative.ss_family == AF_INET) {
     sockaddr_in in;
     std::memcpy(&in, &ANative, sizeof(in));
-    AAddr.Family = static_cast<int16_t>(kAfInet);
+    AAddr.Family = static_cast<int16_t>(Id_PF_INET);
     AAddr.Port = in.sin_port;
     AAddr.Addr = in.sin_addr.s_addr;
   } else if (ANative.ss_family == AF_INET6) {
     sockaddr_in6 in6;
     std::memcpy(&in6, &ANative, sizeof(in6));
-    AAddr.Family = static_cast<int16_t>(kAfInet6);
+    AAddr.Family = static_cast<int16_t>(Id_PF_INET6);
     AAddr.Port = in6.sin6_port;
     std::memcpy(AAddr.Addr6, &in6.sin6_addr, sizeof(AAddr.Addr6));
     AAddr.ScopeId = in6.sin6_scope_id;
@@ -240,7 +240,7 @@ struct TNativeOpt {
 };
 
 bool TranslateOption(int32_t ALevel, int32_t AName, TNativeOpt& AOpt, int32_t& AError) {
-  if (ALevel == kSolSocket) {
+  if (ALevel == Id_SOL_SOCKET) {
     switch (AName) {
       case kSoDebug: AOpt = {SOL_SOCKET, SO_DEBUG, TOptKind::kInt}; return true;
       case kSoReuseAddr: AOpt = {SOL_SOCKET, SO_REUSEADDR, TOptKind::kInt}; return true;
@@ -250,7 +250,7 @@ bool TranslateOption(int32_t ALevel, int32_t AName, TNativeOpt& AOpt, int32_t& A
       case kSoOobInline: AOpt = {SOL_SOCKET, SO_OOBINLINE, TOptKind::kInt}; return true;
       case kSoSndBuf: AOpt = {SOL_SOCKET, SO_SNDBUF, TOptKind::kInt}; return true;
       case kSoRcvBuf: AOpt = {SOL_SOCKET, SO_RCVBUF, TOptKind::kInt}; return true;
-      case kSoRcvLowAt: AOpt = {SOL_SOCKET, SO_RCVLOWAT, TOptKind::kInt}; return true;
+      case Id_SO_RCVLOWAT: AOpt = {SOL_SOCKET, SO_RCVLOWAT, TOptKind::kInt}; return true;
       case kSoLinger: AOpt = {SOL_SOCKET, SO_LINGER, TOptKind::kLinger}; return true;
       case kSoSndTimeo: AOpt = {SOL_SOCKET, SO_SNDTIMEO, TOptKind::kTimeout}; return true;
       case kSoRcvTimeo: AOpt = {SOL_SOCKET, SO_RCVTIMEO, TOptKind::kTimeout}; return true;
@@ -259,8 +259,8 @@ bool TranslateOption(int32_t ALevel, int32_t AName, TNativeOpt& AOpt, int32_t& A
       default: AError = kWsaENoProtoOpt; return false;
     }
   }
-  if (ALevel == kIpProtoTcp) {
-    if (AName == kTcpNoDelay) {
+  if (ALevel == Id_IPPROTO_TCP) {
+    if (AName == Id_TCP_NODELAY) {
       AOpt = {IPPROTO_TCP, TCP_NODELAY, TOptKind::kInt};
       return true;
     }
@@ -275,7 +275,7 @@ bool TranslateOption(int32_t ALevel, int32_t AName, TNativeOpt& AOpt, int32_t& A
     AError = kWsaENoProtoOpt;
     return false;
   }
-  AError = kWsaEInval;
+  AError = Id_WSAEINVAL;
   return false;
 }
 
@@ -294,11 +294,11 @@ int32_t WSACleanup() { return 0; }
 void UnloadLibrary() {}
 
 TSocket socket(int32_t AFamily, int32_t AType, int32_t AProtocol) {
-  if (AFamily != kAfInet && AFamily != kAfInet6) return Fail(kWsaEAfNoSupport);
+  if (AFamily != Id_PF_INET && AFamily != Id_PF_INET6) return Fail(kWsaEAfNoSupport);
   int type;
-  if (AType == kSockStream) {
+  if (AType == Id_SOCK_STREAM) {
     type = SOCK_STREAM;
-  } else if (AType == kSockDgram) {
+  } else if (AType == Id_SOCK_DGRAM) {
     type = SOCK_DGRAM;
   } else {
     return Fail(kWsaESocktNoSupport);
@@ -306,7 +306,7 @@ TSocket socket(int32_t AFamily, int32_t AType, int32_t AProtocol) {
 #ifdef SOCK_CLOEXEC
   type |= SOCK_CLOEXEC;
 #endif
-  const int fd = ::socket(AFamily == kAfInet6 ? AF_INET6 : AF_INET, type, AProtocol);
+  const int fd = ::socket(AFamily == Id_PF_INET6 ? AF_INET6 : AF_INET, type, AProtocol);
   if (fd < 0) return Fail(ErrnoToWsa(errno));
   SetCloseOnExecAndNoSigPipe(fd);
   MarkOpen(fd);
@@ -324,7 +324,7 @@ TSocket accept(TSocket ASocket, TSockAddr* AAddr) {
     return ::accept(ASocket, reinterpret_cast<sockaddr*>(&peer), &len);
 #endif
   });
-  if (fd < 0) return kInvalidSocket;
+  if (fd < 0) return Id_INVALID_SOCKET;
   SetCloseOnExecAndNoSigPipe(fd);
   MarkOpen(fd);
   if (AAddr) FromNative(peer, *AAddr);
@@ -379,7 +379,7 @@ int32_t recv(TSocket ASocket, void* ABuffer, int32_t ALength, int32_t AFlags) {
   const ssize_t n = RetryInterrupted(ASocket, [&] {
     return ::recv(ASocket, ABuffer, static_cast<size_t>(ALength), flags);
   });
-  return n < 0 ? kSocketError : static_cast<int32_t>(n);
+  return n < 0 ? Id_SOCKET_ERROR : static_cast<int32_t>(n);
 }
 
 int32_t send(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AFlags) {
@@ -390,7 +390,7 @@ int32_t send(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AFla
   const ssize_t n = RetryInterrupted(ASocket, [&] {
     return ::send(ASocket, ABuffer, static_cast<size_t>(ALength), flags);
   });
-  return n < 0 ? kSocketError : static_cast<int32_t>(n);
+  return n < 0 ? Id_SOCKET_ERROR : static_cast<int32_t>(n);
 }
 
 int32_t recvfrom(TSocket ASocket, void* ABuffer, int32_t ALength, int32_t AFlags,
@@ -407,7 +407,7 @@ int32_t recvfrom(TSocket ASocket, void* ABuffer, int32_t ALength, int32_t AFlags
     return ::recvfrom(ASocket, ABuffer, static_cast<size_t>(ALength), flags,
                       reinterpret_cast<sockaddr*>(&from), &len);
   });
-  if (n < 0) return kSocketError;
+  if (n < 0) return Id_SOCKET_ERROR;
   if (AFrom) FromNative(from, *AFrom);
   return static_cast<int32_t>(n);
 }
@@ -425,7 +425,7 @@ int32_t sendto(TSocket ASocket, const void* ABuffer, int32_t ALength, int32_t AF
     return ::sendto(ASocket, ABuffer, static_cast<size_t>(ALength), flags,
                     reinterpret_cast<const sockaddr*>(&native), length);
   });
-  return n < 0 ? kSocketError : static_cast<int32_t>(n);
+  return n < 0 ? Id_SOCKET_ERROR : static_cast<int32_t>(n);
 }
 
 namespace {
@@ -439,12 +439,12 @@ int32_t ToPollEntries(SelectSets& sets, pollfd* fds, nfds_t& count) {
   count = 0;
   for (int s = 0; s < 3; ++s) {
     if (!sets[s]) continue;
-    if (sets[s]->Count > static_cast<uint32_t>(kFdSetSize)) return kWsaEInval;
+    if (sets[s]->Count > static_cast<uint32_t>(Id_SOCKETS_PER_SET)) return Id_WSAEINVAL;
     for (uint32_t i = 0; i < sets[s]->Count; ++i) {
       const TSocket fd = sets[s]->Sockets[i];
       // poll() skips negative numbers silently, so a set holding only -1 would wait out its
       // whole time-out (for ever without one); Windows refuses such a set as "not a socket".
-      if (fd < 0) return kWsaENotSock;
+      if (fd < 0) return Id_WSAENOTSOCK;
       nfds_t j = 0;
       while (j < count && fds[j].fd != fd) ++j;
       if (j == count) fds[count++] = pollfd{fd, 0, 0};
@@ -499,22 +499,22 @@ int32_t KeepReady(SelectSets& sets, const pollfd* fds) {
 
 int32_t select(TFdSet* ARead, TFdSet* AWrite, TFdSet* AExcept, const TTimeVal* ATimeout) {
   SelectSets sets = {ARead, AWrite, AExcept};
-  pollfd fds[3 * kFdSetSize];
+  pollfd fds[3 * Id_SOCKETS_PER_SET];
   nfds_t count = 0;
   if (const int32_t error = ToPollEntries(sets, fds, count); error != 0) return Fail(error);
   // Windows refuses a select on nothing at all.
-  if (count == 0) return Fail(kWsaEInval);
+  if (count == 0) return Fail(Id_WSAEINVAL);
 
   const bool forever = ATimeout == nullptr;
   std::chrono::steady_clock::time_point deadline{};
   if (!forever) {
-    if (ATimeout->Sec < 0 || ATimeout->USec < 0) return Fail(kWsaEInval);
+    if (ATimeout->Sec < 0 || ATimeout->USec < 0) return Fail(Id_WSAEINVAL);
     deadline = std::chrono::steady_clock::now() + std::chrono::seconds(ATimeout->Sec) +
                std::chrono::microseconds(ATimeout->USec);
   }
   if (PollUntil(fds, count, forever, deadline) < 0) return Fail(ErrnoToWsa(errno));
   for (nfds_t j = 0; j < count; ++j) {
-    if (fds[j].revents & POLLNVAL) return Fail(kWsaENotSock);
+    if (fds[j].revents & POLLNVAL) return Fail(Id_WSAENOTSOCK);
   }
   return KeepReady(sets, fds);
 }
@@ -522,10 +522,10 @@ int32_t select(TFdSet* ARead, TFdSet* AWrite, TFdSet* AExcept, const TTimeVal* A
 int32_t shutdown(TSocket ASocket, int32_t AHow) {
   int how;
   switch (AHow) {
-    case kSdReceive: how = SHUT_RD; break;
-    case kSdSend: how = SHUT_WR; break;
-    case kSdBoth: how = SHUT_RDWR; break;
-    default: return Fail(kWsaEInval);
+    case Id_SD_Recv: how = SHUT_RD; break;
+    case Id_SD_Send: how = SHUT_WR; break;
+    case Id_SD_Both: how = SHUT_RDWR; break;
+    default: return Fail(Id_WSAEINVAL);
   }
   if (::shutdown(ASocket, how) != 0) return SocketFail(ASocket, CloseCount(ASocket), errno);
   return 0;
@@ -535,7 +535,7 @@ int32_t closesocket(TSocket ASocket) {
   // Only sockets made here are closed: a stale or foreign number (a file, the terminal) is
   // "not a socket", as on Windows, and stays untouched.
   // The close is recorded first, so that a call it wakes up sees that its socket went away.
-  if (!MarkClosed(ASocket)) return Fail(kWsaENotSock);
+  if (!MarkClosed(ASocket)) return Fail(Id_WSAENOTSOCK);
   // Wakes accept, connect, recv and poll blocked on it in other threads; the result does not
   // matter (an unconnected socket has nothing to shut down).
   ::shutdown(ASocket, SHUT_RDWR);
@@ -624,7 +624,7 @@ int32_t getsockopt(TSocket ASocket, int32_t ALevel, int32_t AOptName, void* AOpt
       int32_t value = native;
       if (opt.Kind == TOptKind::kError && native != 0) value = ErrnoToWsa(native);
       if (opt.Kind == TOptKind::kType) {
-        value = native == SOCK_STREAM ? kSockStream : native == SOCK_DGRAM ? kSockDgram : native;
+        value = native == SOCK_STREAM ? Id_SOCK_STREAM : native == SOCK_DGRAM ? Id_SOCK_DGRAM : native;
       }
       std::memcpy(AOptVal, &value, sizeof(value));
       *AOptLen = sizeof(value);
@@ -685,7 +685,7 @@ bool gethostbyname(const std::string& AName, THostEnt& AResult) {
 
 bool gethostbyaddr(uint32_t AAddr, int32_t AFamily, THostEnt& AResult) {
   AResult = THostEnt{};
-  if (AFamily != kAfInet) {
+  if (AFamily != Id_PF_INET) {
     Fail(kWsaEAfNoSupport);
     return false;
   }
@@ -757,7 +757,7 @@ bool getaddrinfo(const std::string& AName, int32_t AFamily, bool ANumericOnly,
                  std::vector<TSockAddr>& AResult) {
   AResult.clear();
   addrinfo hints{};
-  hints.ai_family = AFamily == kAfInet ? AF_INET : AFamily == kAfInet6 ? AF_INET6 : AF_UNSPEC;
+  hints.ai_family = AFamily == Id_PF_INET ? AF_INET : AFamily == Id_PF_INET6 ? AF_INET6 : AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = ANumericOnly ? AI_NUMERICHOST : 0;
   addrinfo* list = nullptr;
@@ -785,9 +785,9 @@ bool getaddrinfo(const std::string& AName, int32_t AFamily, bool ANumericOnly,
 
 std::string AddressText(const TSockAddr& AAddr) {
   char text[INET6_ADDRSTRLEN] = {};
-  const bool ok = AAddr.Family == kAfInet
+  const bool ok = AAddr.Family == Id_PF_INET
                       ? ::inet_ntop(AF_INET, &AAddr.Addr, text, sizeof(text)) != nullptr
-                  : AAddr.Family == kAfInet6
+                  : AAddr.Family == Id_PF_INET6
                       ? ::inet_ntop(AF_INET6, AAddr.Addr6, text, sizeof(text)) != nullptr
                       : false;
   return ok ? std::string(text) : std::string();
@@ -804,7 +804,7 @@ int32_t WSAGetLastError() { return t_last_error; }
 void WSASetLastError(int32_t AError) { t_last_error = AError; }
 
 int32_t ioctlsocket(TSocket ASocket, int32_t ACommand, uint32_t& AArgument) {
-  if (ACommand != kFionRead) return Fail(kWsaEInval);
+  if (ACommand != Id_FIONREAD) return Fail(Id_WSAEINVAL);
   int waiting = 0;
   if (::ioctl(ASocket, FIONREAD, &waiting) != 0)
     return SocketFail(ASocket, CloseCount(ASocket), errno);
@@ -819,7 +819,7 @@ std::string SystemErrorText(uint32_t AErrorNumber) {
 std::string SocketErrorText(int32_t AErrorNumber) {
   // The resolver's failures have texts of their own.
   switch (AErrorNumber) {
-    case kWsaHostNotFound: return ::gai_strerror(EAI_NONAME);
+    case Id_WSAHOST_NOT_FOUND: return ::gai_strerror(EAI_NONAME);
     case kWsaTryAgain: return ::gai_strerror(EAI_AGAIN);
     case kWsaNoRecovery: return ::gai_strerror(EAI_FAIL);
 #ifdef EAI_NODATA

@@ -130,7 +130,7 @@ TSocket FromSocket(SOCKET ASocket) {
 // IPv6 (the call then fails as the system fails it).
 int ToNative(const TSockAddr& AAddr, sockaddr_storage& ANative) {
   std::memset(&ANative, 0, sizeof(ANative));
-  if (AAddr.Family == kAfInet6) {
+  if (AAddr.Family == Id_PF_INET6) {
     sockaddr_in6 in6;
     std::memset(&in6, 0, sizeof(in6));
     in6.sin6_family = AF_INET6;
@@ -174,7 +174,7 @@ void ToNative(const TFdSet& ASet, fd_set& ANative) {
 
 void FromNative(const fd_set& ANative, TFdSet& ASet) {
   const uint32_t count =
-      ANative.fd_count <= static_cast<u_int>(kFdSetSize) ? ANative.fd_count : kFdSetSize;
+      ANative.fd_count <= static_cast<u_int>(Id_SOCKETS_PER_SET) ? ANative.fd_count : Id_SOCKETS_PER_SET;
   ASet.Count = count;
   for (uint32_t i = 0; i < count; ++i) ASet.Sockets[i] = FromSocket(ANative.fd_array[i]);
 }
@@ -420,7 +420,7 @@ bool getaddrinfo(const std::string& AName, int32_t AFamily, bool ANumericOnly,
   AResult.clear();
   ADDRINFOA hints;
   std::memset(&hints, 0, sizeof(hints));
-  hints.ai_family = AFamily == kAfInet ? AF_INET : AFamily == kAfInet6 ? AF_INET6 : AF_UNSPEC;
+  hints.ai_family = AFamily == Id_PF_INET ? AF_INET : AFamily == Id_PF_INET6 ? AF_INET6 : AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = ANumericOnly ? AI_NUMERICHOST : 0;
   PADDRINFOA list = nullptr;
@@ -450,8 +450,8 @@ bool getaddrinfo(const std::string& AName, int32_t AFamily, bool ANumericOnly,
 std::string AddressText(const TSockAddr& AAddr) {
   char text[INET6_ADDRSTRLEN] = {};
   const bool ok =
-      AAddr.Family == kAfInet   ? g_inet_ntop.load()(AF_INET, &AAddr.Addr, text, sizeof(text)) != nullptr
-      : AAddr.Family == kAfInet6 ? g_inet_ntop.load()(AF_INET6, AAddr.Addr6, text, sizeof(text)) != nullptr
+      AAddr.Family == Id_PF_INET   ? g_inet_ntop.load()(AF_INET, &AAddr.Addr, text, sizeof(text)) != nullptr
+      : AAddr.Family == Id_PF_INET6 ? g_inet_ntop.load()(AF_INET6, AAddr.Addr6, text, sizeof(text)) != nullptr
                                  : false;
   return ok ? std::string(text) : std::string();
 }

@@ -99,8 +99,8 @@ void CheckSocketLibraryStartUp() {
   Check(ws2::WSAStartup(0) != 0, "start-up with version 0", "refused");
   Check(ws2::WSAStartup(0x0202) == 0, "start-up with version 2.2", "accepted");
   const ws2::TSocket s = ws2::socket(2, 1, 0);
-  Check(s != ws2::kInvalidSocket, "socket after start-up", std::to_string(s));
-  if (s != ws2::kInvalidSocket) ws2::closesocket(s);
+  Check(s != tavo::Id_INVALID_SOCKET, "socket after start-up", std::to_string(s));
+  if (s != tavo::Id_INVALID_SOCKET) ws2::closesocket(s);
   // No clean-up here: once the library is loaded, the stack's own start-up returns at once
   // without asking the platform, so the platform start-up made here must stay in force.
 }

@@ -60,14 +60,14 @@ TEST_F(StackLoopback, EachThreadKeepsItsOwnLastError) {
     first_failed.get_future().wait();
     // A port beyond 16 bits is refused before the platform is asked.
     Stack().CheckResult(Stack().Bind(Id_INVALID_SOCKET, Id_PF_INET, "", 70000),
-                        {platform::ws2::kWsaEInval});
+                        {Id_WSAEINVAL});
     second_failed.set_value();
     second_read = Stack().LastError();
   });
   first.join();
   second.join();
   EXPECT_EQ(first_read, Id_WSAENOTSOCK);
-  EXPECT_EQ(second_read, platform::ws2::kWsaEInval);
+  EXPECT_EQ(second_read, Id_WSAEINVAL);
   EXPECT_EQ(Stack().LastError(), 0) << "this thread saw no failure";
 }
 
@@ -250,7 +250,7 @@ TEST_F(StackLoopback, SendToAResetPeerFailsInsteadOfKillingTheProcess) {
   ConnectPair(listener, client, server);
   // Close the server side with a reset: no lingering, data discarded.
   const uint16_t linger[2] = {1, 0};
-  server.SetSockOpt(platform::ws2::kSolSocket, platform::ws2::kSoLinger, linger, sizeof(linger));
+  server.SetSockOpt(Id_SOL_SOCKET, platform::ws2::kSoLinger, linger, sizeof(linger));
   GlobalStack->CloseSocket(server.Handle());
 
   char block[4096];

@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 
 TSockAddr Loopback(uint16_t APort) {
   TSockAddr addr;
-  addr.Family = kAfInet;
+  addr.Family = Id_PF_INET;
   addr.Port = htons(APort);
   addr.Addr = inet_addr("127.0.0.1");
   return addr;
@@ -30,7 +30,7 @@ TSockAddr Loopback(uint16_t APort) {
 
 // A listening socket on a free loopback port.
 TSocket Listener(uint16_t& APort) {
-  const TSocket s = socket(kAfInet, kSockStream, 0);
+  const TSocket s = socket(Id_PF_INET, Id_SOCK_STREAM, 0);
   EXPECT_GE(s, 0);
   EXPECT_EQ(bind(s, Loopback(0)), 0);
   EXPECT_EQ(listen(s, 4), 0);
@@ -44,7 +44,7 @@ TEST(Ws2Posix, ClosingAForeignNumberLeavesItAlone) {
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
   EXPECT_EQ(closesocket(fds[1]), -1);
-  EXPECT_EQ(WSAGetLastError(), kWsaENotSock);
+  EXPECT_EQ(WSAGetLastError(), Id_WSAENOTSOCK);
   // The pipe is still open and working.
   EXPECT_EQ(::write(fds[1], "x", 1), 1);
   char c = 0;
@@ -53,35 +53,35 @@ TEST(Ws2Posix, ClosingAForeignNumberLeavesItAlone) {
   ::close(fds[1]);
   // Neither is a socket for the other calls.
   EXPECT_EQ(closesocket(-1), -1);
-  EXPECT_EQ(WSAGetLastError(), kWsaENotSock);
+  EXPECT_EQ(WSAGetLastError(), Id_WSAENOTSOCK);
 }
 
 TEST(Ws2Posix, CallsOnAClosedSocketReportNotASocket) {
-  const TSocket s = socket(kAfInet, kSockStream, 0);
+  const TSocket s = socket(Id_PF_INET, Id_SOCK_STREAM, 0);
   ASSERT_GE(s, 0);
   ASSERT_EQ(closesocket(s), 0);
   char buffer[4];
   EXPECT_EQ(recv(s, buffer, sizeof(buffer), 0), -1);
-  EXPECT_EQ(WSAGetLastError(), kWsaENotSock);
+  EXPECT_EQ(WSAGetLastError(), Id_WSAENOTSOCK);
   EXPECT_EQ(closesocket(s), -1);
-  EXPECT_EQ(WSAGetLastError(), kWsaENotSock);
+  EXPECT_EQ(WSAGetLastError(), Id_WSAENOTSOCK);
 }
 
 TEST(Ws2Posix, ErrnoBecomesTheWindowsNumber) {
   uint16_t port = 0;
   const TSocket listener = Listener(port);
-  const TSocket other = socket(kAfInet, kSockStream, 0);
+  const TSocket other = socket(Id_PF_INET, Id_SOCK_STREAM, 0);
   EXPECT_EQ(bind(other, Loopback(port)), -1);
-  EXPECT_EQ(WSAGetLastError(), kWsaEAddrInUse);
+  EXPECT_EQ(WSAGetLastError(), Id_WSAEADDRINUSE);
   EXPECT_EQ(recv(other, nullptr, 0, 0), -1);
   EXPECT_EQ(WSAGetLastError(), kWsaENotConn);
   char buffer[4];
   EXPECT_EQ(recv(other, buffer, -1, 0), -1);
   EXPECT_EQ(WSAGetLastError(), kWsaEFault);
-  EXPECT_EQ(socket(kAfInet, 77, 0), kInvalidSocket);
+  EXPECT_EQ(socket(Id_PF_INET, 77, 0), Id_INVALID_SOCKET);
   EXPECT_EQ(WSAGetLastError(), kWsaESocktNoSupport);
   // 17: NetBIOS, a Windows family the binding has no counterpart for.
-  EXPECT_EQ(socket(17, kSockStream, 0), kInvalidSocket);
+  EXPECT_EQ(socket(17, Id_SOCK_STREAM, 0), Id_INVALID_SOCKET);
   EXPECT_EQ(WSAGetLastError(), kWsaEAfNoSupport);
   // The last error belongs to the thread that failed.
   std::thread([] { EXPECT_EQ(WSAGetLastError(), 0); }).join();
@@ -93,7 +93,7 @@ TEST(Ws2Posix, SelectWithoutSocketsOrWithABadTimeOutIsInvalid) {
   TFdSet empty;
   const TTimeVal zero{0, 0};
   EXPECT_EQ(select(&empty, nullptr, nullptr, &zero), -1);
-  EXPECT_EQ(WSAGetLastError(), kWsaEInval);
+  EXPECT_EQ(WSAGetLastError(), Id_WSAEINVAL);
   EXPECT_EQ(select(nullptr, nullptr, nullptr, &zero), -1);
   uint16_t port = 0;
   const TSocket listener = Listener(port);
@@ -101,32 +101,32 @@ TEST(Ws2Posix, SelectWithoutSocketsOrWithABadTimeOutIsInvalid) {
   set.Sockets[set.Count++] = listener;
   const TTimeVal negative{0, -1000};
   EXPECT_EQ(select(&set, nullptr, nullptr, &negative), -1);
-  EXPECT_EQ(WSAGetLastError(), kWsaEInval);
+  EXPECT_EQ(WSAGetLastError(), Id_WSAEINVAL);
   closesocket(listener);
 }
 
 TEST(Ws2Posix, SelectOnAClosedSocketReportsNotASocket) {
-  const TSocket s = socket(kAfInet, kSockStream, 0);
+  const TSocket s = socket(Id_PF_INET, Id_SOCK_STREAM, 0);
   closesocket(s);
   TFdSet set;
   set.Sockets[set.Count++] = s;
   const TTimeVal zero{0, 0};
   EXPECT_EQ(select(&set, nullptr, nullptr, &zero), -1);
-  EXPECT_EQ(WSAGetLastError(), kWsaENotSock);
+  EXPECT_EQ(WSAGetLastError(), Id_WSAENOTSOCK);
 }
 
 TEST(Ws2Posix, SelectOnAnInvalidNumberReportsNotASocketInsteadOfWaiting) {
   TFdSet set;
-  set.Sockets[set.Count++] = kInvalidSocket;
+  set.Sockets[set.Count++] = Id_INVALID_SOCKET;
   const TTimeVal zero{0, 0};
   EXPECT_EQ(select(&set, nullptr, nullptr, &zero), -1);
-  EXPECT_EQ(WSAGetLastError(), kWsaENotSock);
+  EXPECT_EQ(WSAGetLastError(), Id_WSAENOTSOCK);
 }
 
 TEST(Ws2Posix, ClosingWakesABlockedReceiveInAnotherThread) {
   uint16_t port = 0;
   const TSocket listener = Listener(port);
-  const TSocket client = socket(kAfInet, kSockStream, 0);
+  const TSocket client = socket(Id_PF_INET, Id_SOCK_STREAM, 0);
   ASSERT_EQ(connect(client, Loopback(port)), 0);
   const TSocket server = accept(listener, nullptr);
   ASSERT_GE(server, 0);
@@ -150,7 +150,7 @@ TEST(Ws2Posix, ClosingWakesABlockedReceiveInAnotherThread) {
   const auto [n, error] = received.get();
   // Either the socket is reported gone, or the receive ended as at a close.
   if (n == -1) {
-    EXPECT_EQ(error, kWsaENotSock);
+    EXPECT_EQ(error, Id_WSAENOTSOCK);
   } else {
     EXPECT_EQ(n, 0);
   }
